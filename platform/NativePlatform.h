@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/InternetSettingsNotifier.h"
+#include "platform/MessageDialog.h"
+#include "platform/ProcessStarter.h"
+#include "platform/ProgramTerminator.h"
+#include "platform/RegistryOperations.h"
+#include "platform/RegistryReader.h"
+#include "platform/SaveDialog.h"
+#include "platform/ScreenInfo.h"
+#include "platform/Sleeper.h"
+
+#include <memory>
+
+namespace kestrovan {
+
+// The running platform's adapters, as the program's main() hands them to the window.
+struct NativePlatform {
+    std::unique_ptr<RegistryOperations> registry;
+    RegistryReader* registryReader = nullptr; // owned by whichever member implements it
+    std::unique_ptr<InternetSettingsNotifier> internetSettings;
+    std::unique_ptr<MessageDialog> messageDialog;
+    std::unique_ptr<SaveDialog> saveDialog;
+    std::unique_ptr<Sleeper> sleeper;
+    std::unique_ptr<ProcessStarter> processStarter;
+    std::unique_ptr<ProgramTerminator> terminator;
+    std::unique_ptr<ScreenInfo> screen;
+};
+
+// Builds the adapters of the platform this program was compiled for. Needs a QApplication.
+std::unique_ptr<NativePlatform> CreateNativePlatform();
+
+} // namespace kestrovan

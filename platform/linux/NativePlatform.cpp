@@ -1,0 +1,27 @@
+#include "platform/NativePlatform.h"
+
+#include "platform/linux/BasicAdapters.h"
+#include "platform/linux/DesktopProcessStarter.h"
+#include "platform/linux/LinuxInternetSettings.h"
+#include "platform/linux/QtMessageDialog.h"
+#include "platform/linux/QtSaveDialog.h"
+#include "platform/linux/SqliteRegistry.h"
+
+namespace kestrovan {
+
+std::unique_ptr<NativePlatform> CreateNativePlatform() {
+    auto platform = std::make_unique<NativePlatform>();
+    auto registry = std::make_unique<SqliteRegistry>(SqliteRegistry::DefaultPath());
+    platform->registryReader = registry.get();
+    platform->registry = std::move(registry);
+    platform->internetSettings = std::make_unique<LinuxInternetSettings>();
+    platform->messageDialog = std::make_unique<QtMessageDialog>();
+    platform->saveDialog = std::make_unique<QtSaveDialog>();
+    platform->sleeper = std::make_unique<ThreadSleeper>();
+    platform->processStarter = std::make_unique<DesktopProcessStarter>();
+    platform->terminator = std::make_unique<ImmediateTerminator>();
+    platform->screen = std::make_unique<QtScreenInfo>();
+    return platform;
+}
+
+} // namespace kestrovan

@@ -1,0 +1,21 @@
+#include "platform/linux/QtMessageDialog.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace kestrovan {
+
+MessageAnswer QtMessageDialog::Show(const QString& text, const std::optional<QString>& title,
+                                    MessageIcon icon, MessageButtons buttons) {
+    QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question : QMessageBox::NoIcon,
+                    title.value_or(QApplication::applicationDisplayName()), text,
+                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                        : QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    if (buttons == MessageButtons::OkCancel) {
+        box.setEscapeButton(QMessageBox::Cancel);
+    }
+    return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+} // namespace kestrovan

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/RegistryReader.h"
+
+#include <optional>
+
+namespace kestrovan {
+
+// The two system proxy values as they stood at one moment: absent, text or number each.
+struct ProxySettingsSnapshot {
+    std::optional<RegValue> proxyServer;
+    std::optional<RegValue> proxyEnable;
+};
+
+} // namespace kestrovan

@@ -1,0 +1,141 @@
+#include "window/Frmhome.h"
+
+#include "window/ProgramIdentity.h"
+
+#include <QApplication>
+
+namespace kestrovan {
+namespace {
+
+constexpr int Px(int twips) {
+    return twips / Frmhome::kTwipsPerPixel;
+}
+
+QRect TwipsRect(int left, int top, int width, int height) {
+    return {Px(left), Px(top), Px(width), Px(height)};
+}
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+    return Place(new QGroupBox(caption, parent), name, geometry);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int top) {
+    return Place(new QPushButton(caption, parent), name, TwipsRect(240, top, 1050, 615));
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+    auto* label = Place(new QLabel(caption, parent), name, geometry);
+    label->setAccessibleName(caption);
+    return label;
+}
+
+} // namespace
+
+Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent)
+    : QWidget(parent), adapters_(adapters), endpoints_(endpoints),
+      modRwReg_(adapters.registry, adapters.messageDialog) {
+    setObjectName(QStringLiteral("Frmhome"));
+    setWindowTitle(ProgramIdentity::Title());
+    setWindowIcon(QApplication::windowIcon());
+    BuildControls();
+    ConnectHandlers();
+    Timer1->start();
+}
+
+Frmhome::~Frmhome() = default;
+
+void Frmhome::BuildControls() {
+    // The client area is held at its design size; Resize keeps it there.
+    setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
+
+    Frame1 = MakeFrame(this, "Frame1", QStringLiteral("程序控制栏"), TwipsRect(120, 120, 4095, 5535));
+    Command1 = MakeButton(Frame1, "Command1", QStringLiteral("获取代理"), 360);
+    Command8 = MakeButton(Frame1, "Command8", QStringLiteral("代理测速"), 1080);
+    Command3 = MakeButton(Frame1, "Command3", QStringLiteral("查询归属"), 1800);
+    Command2 = MakeButton(Frame1, "Command2", QStringLiteral("导出代理"), 2520);
+    Command5 = MakeButton(Frame1, "Command5", QStringLiteral("启用代理"), 3240);
+    Command6 = MakeButton(Frame1, "Command6", QStringLiteral("关闭代理"), 3960);
+    Command4 = MakeButton(Frame1, "Command4", QStringLiteral("退出程序"), 4680);
+    List1 = Place(new QListWidget(Frame1), "List1", TwipsRect(1560, 360, 2295, 4920));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setAccessibleName(QStringLiteral("代理列表"));
+
+    Frame2 = MakeFrame(this, "Frame2", QStringLiteral("代理状态栏"), TwipsRect(4320, 120, 3855, 975));
+    lblproxymsg = MakeLabel(Frame2, "lblproxymsg", QStringLiteral("代理状态"), TwipsRect(120, 480, 3615, 255));
+
+    Frame3 = MakeFrame(this, "Frame3", QStringLiteral("信息提示栏"), TwipsRect(4320, 1200, 3855, 2175));
+    List2 = Place(new QListWidget(Frame3), "List2", TwipsRect(120, 360, 3615, 1680));
+    List2->setSelectionMode(QAbstractItemView::SingleSelection);
+    List2->setAccessibleName(QStringLiteral("信息提示"));
+
+    Frame4 = MakeFrame(this, "Frame4", QStringLiteral("软件信息栏"), TwipsRect(4320, 3480, 3855, 2175));
+    lbltitle = MakeLabel(Frame4, "lbltitle", QStringLiteral("名称"), TwipsRect(240, 480, 3375, 375));
+    lblversion = MakeLabel(Frame4, "lblversion", QStringLiteral("版本"), TwipsRect(240, 720, 3375, 255));
+    const std::array<QString, 4> aboutCaptions{QStringLiteral("功能"), QStringLiteral("设计"),
+                                               QStringLiteral("发布"), QStringLiteral("主页")};
+    for (std::size_t i = 0; i < lblmsg1.size(); ++i) {
+        const int top = 960 + static_cast<int>(i) * 240;
+        lblmsg1[i] = MakeLabel(Frame4, "lblmsg1", aboutCaptions[i], TwipsRect(240, top, 3495, 255));
+        lblmsg1[i]->setObjectName(QStringLiteral("lblmsg1_%1").arg(i));
+    }
+
+    setTabOrder(Command1, Command8);
+    setTabOrder(Command8, Command3);
+    setTabOrder(Command3, Command2);
+    setTabOrder(Command2, Command5);
+    setTabOrder(Command5, Command6);
+    setTabOrder(Command6, Command4);
+    setTabOrder(Command4, List1);
+    setTabOrder(List1, List2);
+
+    // The hidden work area holds no widgets: timers, text fields and page loaders are objects only.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer5 = new QTimer(this);
+    Timer5->setObjectName(QStringLiteral("Timer5"));
+    Timer5->setInterval(100);
+    Timer5->setTimerType(Qt::PreciseTimer); // each tick is a tenth of a second of measured delay
+
+    WebBrowser1 = adapters_.pageLoaders.CreatePageLoader();
+    WebBrowser2 = adapters_.pageLoaders.CreatePageLoader();
+    WebBrowser3 = adapters_.pageLoaders.CreatePageLoader();
+    WebBrowser4 = adapters_.pageLoaders.CreatePageLoader();
+}
+
+void Frmhome::ConnectHandlers() {
+    connect(Command1, &QPushButton::clicked, this, &Frmhome::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Frmhome::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Frmhome::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Frmhome::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Frmhome::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Frmhome::Command6_Click);
+    connect(Command8, &QPushButton::clicked, this, &Frmhome::Command8_Click);
+    // A click and a selection moved with the keys both select an entry.
+    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) {
+            List1_Click();
+        }
+    });
+    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
+    connect(Timer1, &QTimer::timeout, this, &Frmhome::Timer1_Timer);
+    connect(Timer5, &QTimer::timeout, this, &Frmhome::Timer5_Timer);
+    connect(WebBrowser1.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser1_DocumentComplete);
+    connect(WebBrowser3.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser3_DocumentComplete);
+    connect(WebBrowser4.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser4_DocumentComplete);
+}
+
+void Frmhome::AppendLog(const QString& message) {
+    List2->addItem(message);
+    List2->setCurrentRow(List2->count() - 1);
+    List2->scrollToItem(List2->currentItem());
+}
+
+} // namespace kestrovan

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "platform/HttpRequest.h"
+#include "platform/InternetSettingsNotifier.h"
+#include "platform/MessageDialog.h"
+#include "platform/PageLoader.h"
+#include "platform/ProcessStarter.h"
+#include "platform/ProgramTerminator.h"
+#include "platform/RegistryOperations.h"
+#include "platform/RegistryReader.h"
+#include "platform/SaveDialog.h"
+#include "platform/ScreenInfo.h"
+#include "platform/Sleeper.h"
+#include "proxyswitch/ModRW_Reg.h"
+#include "proxyswitch/ProxySettingsSnapshot.h"
+#include "proxyswitch/WshShell.h"
+#include "web/Endpoints.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace kestrovan {
+
+// The platform services the window works through; tests hand in fakes.
+struct FrmhomeAdapters {
+    RegistryOperations& registry;
+    RegistryReader& registryReader;
+    InternetSettingsNotifier& internetSettings;
+    HttpRequestFactory& http;
+    PageLoaderFactory& pageLoaders;
+    MessageDialog& messageDialog;
+    SaveDialog& saveDialog; // CommonDialog1
+    Sleeper& sleeper;
+    ProcessStarter& processStarter;
+    ProgramTerminator& terminator;
+    ScreenInfo& screen;
+};
+
+// The program's one window. Its event handlers live beside the subsystem they belong to:
+// start-up and exit in window/, fetch, selection and export in proxylist/, the proxy switch
+// and status monitor in proxyswitch/, the location query and speed test in lookup/.
+class Frmhome final : public QWidget {
+    Q_OBJECT
+public:
+    // Design sizes in twips; 15 twips are one logical pixel.
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kOuterWidthTwips = 8400;
+    static constexpr int kOuterHeightTwips = 6315;
+    static constexpr int kClientWidthTwips = 8280;
+    static constexpr int kClientHeightTwips = 5805;
+
+    Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent = nullptr);
+    ~Frmhome() override;
+
+    // The Load event: the start-up sequence. False when it ended the program; the window is
+    // shown only after it returned true.
+    bool Form_Load();
+
+    // Switches the system proxy on (isEnable non-zero) or off, then notifies the Internet layer.
+    void ChangProxy(const QString& proxyaddress, std::int16_t isEnable);
+
+    // The message log: appends a line to List2 and selects it.
+    void AppendLog(const QString& message);
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // QueryUnload
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectHandlers();
+
+    // --- window/ : start-up and exit
+    void CenterWindow();
+    void Command4_Click();
+    // --- proxylist/ : fetch, parse, selection, export
+    void Command1_Click();
+    void WebBrowser1_DocumentComplete(const QString& url);
+    void ParseProxyPage();
+    void List1_Click();
+    void Command2_Click();
+    // --- proxyswitch/ : enable, disable, status monitor, snapshot and restore
+    void Command5_Click();
+    void Command6_Click();
+    void Timer1_Timer();
+    ProxySettingsSnapshot CaptureProxySettings();
+    void RestoreProxySettings(const ProxySettingsSnapshot& snapshot);
+    // --- lookup/ : location query and speed test
+    void Command3_Click();
+    void WebBrowser3_DocumentComplete(const QString& url);
+    void ParseLocationPage();
+    void Command8_Click();
+    void Timer5_Timer();
+    void WebBrowser4_DocumentComplete(const QString& url);
+    void EndSpeedTest();
+
+    // A probe of the given address with the empty cookie and the 5-second time-out.
+    QString Probe(const QString& url);
+
+    FrmhomeAdapters adapters_;
+    Endpoints endpoints_;
+    ModRW_Reg modRwReg_;
+
+public:
+    // Visible controls (object names equal these member names).
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QListWidget* List1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* lblproxymsg = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QListWidget* List2 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QLabel* lbltitle = nullptr;
+    QLabel* lblversion = nullptr;
+    std::array<QLabel*, 4> lblmsg1{};
+
+    // The hidden work area: never shown, kept for its roles and states.
+    QTimer* Timer1 = nullptr; // 1000 ms, status monitor
+    QTimer* Timer5 = nullptr; // 100 ms, speed test ticks
+    QString Text1;            // host of the selected entry
+    QString Text2;            // port of the selected entry
+    std::unique_ptr<PageLoader> WebBrowser1;
+    std::unique_ptr<PageLoader> WebBrowser2;
+    std::unique_ptr<PageLoader> WebBrowser3;
+    std::unique_ptr<PageLoader> WebBrowser4;
+
+    // Form-level variables.
+    QString CurrentProxy;
+    std::int16_t FirstMarkerPos = 0;
+    float SpeedTestTicks = 0;
+    std::unique_ptr<WshShell> RegShell;
+
+private:
+    QString locationQueryUrl_;                                // result page of the pending query
+    std::optional<ProxySettingsSnapshot> proxyBeforeSpeedTest_; // restored when a speed test ends
+};
+
+} // namespace kestrovan
