@@ -1,5 +1,6 @@
 #include "window/Frmhome.h"
 
+#include "web/HttpGetText.h"
 #include "window/ProgramIdentity.h"
 
 #include <QApplication>
@@ -32,7 +33,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
     auto* label = Place(new QLabel(caption, parent), name, geometry);
-    label->setAccessibleName(caption);
     return label;
 }
 
@@ -130,6 +130,11 @@ void Frmhome::ConnectHandlers() {
     connect(WebBrowser1.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser1_DocumentComplete);
     connect(WebBrowser3.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser3_DocumentComplete);
     connect(WebBrowser4.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser4_DocumentComplete);
+}
+
+QString Frmhome::Probe(const QString& url) {
+    std::int16_t timeoutSeconds = 5;
+    return HttpGetText(adapters_.http, url, QString(), timeoutSeconds);
 }
 
 void Frmhome::AppendLog(const QString& message) {

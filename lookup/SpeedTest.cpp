@@ -1,0 +1,76 @@
+// The speed test: Command8 switches to the selected proxy, WebBrowser4 loads the lookup result
+// page through it, and Timer5 counts tenths of a second until the page has come.
+#include "window/Frmhome.h"
+
+#include "lookup/DelayText.h"
+#include "lookup/ExtractLocation.h"
+
+namespace kestrovan {
+namespace {
+
+constexpr float kTickLimit = 150;
+
+} // namespace
+
+void Frmhome::Command8_Click() {
+    if (Text1.isEmpty()) {
+        AppendLog(QStringLiteral("您未选择需要测试的IP地址，请选择！"));
+        return;
+    }
+    if (Probe(endpoints_.CityProbe()).isEmpty()) {
+        AppendLog(QStringLiteral("连接服务器失败,请稍候重试. ") + Text1);
+        return;
+    }
+    // Kept from the first start only: a start nested in another's probe wait must not record
+    // the tested proxy as the user's own setting.
+    if (!proxyBeforeSpeedTest_) {
+        proxyBeforeSpeedTest_ = CaptureProxySettings();
+    }
+    CurrentProxy = Text1 + u':' + Text2;
+    ChangProxy(CurrentProxy, -1);
+    SpeedTestTicks = 0;
+    Command8->setEnabled(false);
+    Timer5->start();
+    WebBrowser4->Navigate(endpoints_.LocationResultPage(Text1));
+    AppendLog(QStringLiteral("测速开始. 测试IP地址 ") + Text1);
+    Timer1->stop();
+}
+
+void Frmhome::Timer5_Timer() {
+    SpeedTestTicks += 1;
+    if (SpeedTestTicks <= kTickLimit) {
+        return;
+    }
+    Timer5->stop();
+    WebBrowser4->Navigate(QStringLiteral("about:blank"));
+    Command8->setEnabled(true);
+    AppendLog(QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
+    EndSpeedTest();
+    Timer1->start();
+}
+
+void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
+    const QString marker = QString::fromStdU16String(std::u16string(kLocationFirstMarker));
+    if (!WebBrowser4->BodyText().value_or(QString()).contains(marker) || Command8->isEnabled()) {
+        return;
+    }
+    Timer5->stop();
+    WebBrowser4->Navigate(QStringLiteral("about:blank"));
+    adapters_.sleeper.Sleep(2000);
+    AppendLog(QStringLiteral("测速结束,延时:") + QString::fromStdString(DelayText(SpeedTestTicks)) +
+              QStringLiteral("秒"));
+    Command8->setEnabled(true);
+    Command8->setFocus();
+    EndSpeedTest();
+    Timer1->start();
+}
+
+// Gives the system proxy back exactly as it was when the test started.
+void Frmhome::EndSpeedTest() {
+    if (proxyBeforeSpeedTest_) {
+        RestoreProxySettings(*proxyBeforeSpeedTest_);
+        proxyBeforeSpeedTest_.reset();
+    }
+}
+
+} // namespace kestrovan

@@ -1,0 +1,202 @@
+#include "platform/linux/RegistryDatabase.h"
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace kestrovan {
+
+namespace {
+
+// Another process writing at the same time waits this long for the lock before a call fails.
+constexpr int kBusyTimeoutMs = 5000;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS keys(
+    id INTEGER PRIMARY KEY,
+    root INTEGER NOT NULL,
+    parent INTEGER NOT NULL,
+    name TEXT NOT NULL COLLATE NOCASE,
+    UNIQUE(root, parent, name));
+CREATE TABLE IF NOT EXISTS values_(
+    key INTEGER NOT NULL,
+    name TEXT NOT NULL COLLATE NOCASE,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, name)) WITHOUT ROWID;
+)sql";
+
+// Creates the missing folders of dir one by one, each 0700 whatever the umask.
+bool CreateFolders(const std::filesystem::path& dir) {
+    if (dir.empty()) {
+        return true;
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(dir, error)) {
+        return true;
+    }
+    if (!CreateFolders(dir.parent_path())) {
+        return false;
+    }
+    if (::mkdir(dir.c_str(), 0700) == 0) {
+        ::chmod(dir.c_str(), 0700);
+        return true;
+    }
+    return errno == EEXIST && std::filesystem::is_directory(dir, error);
+}
+
+// Creates the file owner-only before SQLite sees it; an existing file is tightened to 0600.
+bool CreateFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::fchmod(fd, 0600); // fails harmlessly on a file we do not own
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+RegistryDatabase::RegistryDatabase(std::string path) : path_(std::move(path)) {}
+
+RegistryDatabase::~RegistryDatabase() { Close(); }
+
+bool RegistryDatabase::FileMissing() const {
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) != 0 && errno == ENOENT;
+}
+
+bool RegistryDatabase::Open(Access access) {
+    if (broken_) {
+        Close();
+    }
+    if (connection_ == nullptr && !OpenConnection(access)) {
+        Close();
+        return false;
+    }
+    if (access == Access::Write && !writable_) {
+        if (!CreateFile(path_) || !CreateSchema()) {
+            Close();
+            return false;
+        }
+        writable_ = true;
+    }
+    return true;
+}
+
+bool RegistryDatabase::OpenConnection(Access access) {
+    if (path_.empty()) {
+        return false;
+    }
+    if (access == Access::Read && FileMissing()) {
+        return false;
+    }
+    if (access == Access::Write &&
+        (!CreateFolders(std::filesystem::path(path_).parent_path()) || !CreateFile(path_))) {
+        return false;
+    }
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path_.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    sqlite3_extended_result_codes(connection_, 1);
+    sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
+    // Switching a fresh file to WAL can meet a concurrent opener without the busy handler's help.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        const int rc = sqlite3_exec(connection_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            break;
+        }
+        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) {
+            return false;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return Execute("PRAGMA synchronous=NORMAL");
+}
+
+bool RegistryDatabase::CreateSchema() {
+    Transaction transaction(*this, Access::Write);
+    return transaction.Active() && sqlite3_exec(connection_, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK &&
+           transaction.Commit();
+}
+
+void RegistryDatabase::Close() {
+    for (auto& [sql, statement] : statements_) {
+        sqlite3_finalize(statement);
+    }
+    statements_.clear();
+    if (connection_ != nullptr) {
+        sqlite3_close_v2(connection_);
+        connection_ = nullptr;
+    }
+    writable_ = false;
+    broken_ = false;
+}
+
+RegistryDatabase::Statement::~Statement() {
+    if (statement_ != nullptr) {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+}
+
+RegistryDatabase::Statement RegistryDatabase::Prepare(std::string_view sql) {
+    if (connection_ == nullptr) {
+        return Statement(nullptr);
+    }
+    if (const auto found = statements_.find(sql); found != statements_.end()) {
+        return Statement(found->second);
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(connection_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return Statement(nullptr);
+    }
+    statements_.emplace(sql, statement);
+    return Statement(statement);
+}
+
+bool RegistryDatabase::Execute(const char* sql) {
+    return connection_ != nullptr && sqlite3_exec(connection_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+long long RegistryDatabase::LastInsertId() const { return sqlite3_last_insert_rowid(connection_); }
+
+int RegistryDatabase::Changes() const { return sqlite3_changes(connection_); }
+
+RegistryDatabase::Transaction::Transaction(RegistryDatabase& database, Access access) : database_(database) {
+    active_ = database_.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+
+RegistryDatabase::Transaction::~Transaction() {
+    if (active_ && !database_.Execute("ROLLBACK")) {
+        database_.MarkBroken();
+    }
+}
+
+bool RegistryDatabase::Transaction::Commit() {
+    if (!active_) {
+        return false;
+    }
+    if (!database_.Execute("COMMIT")) {
+        return false; // the destructor rolls back
+    }
+    active_ = false;
+    return true;
+}
+
+} // namespace kestrovan

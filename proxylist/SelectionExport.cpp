@@ -1,0 +1,54 @@
+// Selecting an entry of List1, and exporting the list with Command2.
+#include "window/Frmhome.h"
+
+#include "proxylist/ExportText.h"
+
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include <vector>
+
+namespace kestrovan {
+
+void Frmhome::List1_Click() {
+    const QListWidgetItem* item = List1->currentItem();
+    if (item == nullptr) {
+        return;
+    }
+    const QString entry = item->text();
+    const qsizetype colon = entry.indexOf(u':');
+    if (colon < 0) {
+        // Not host:port: nothing usable is selected, which the commands report as such.
+        Text1.clear();
+        Text2.clear();
+        return;
+    }
+    Text1 = entry.left(colon);
+    Text2 = entry.mid(colon + 1);
+}
+
+void Frmhome::Command2_Click() {
+    const SaveDialogOptions options{QStringLiteral("保存代理"),
+                                    QStringLiteral("文本文件(*.txt)|*.txt|word文档(*.doc)|*.doc"),
+                                    /*overwritePrompt=*/true};
+    const std::optional<QString> fileName = adapters_.saveDialog.ShowSave(options);
+    if (!fileName) {
+        return;
+    }
+    std::vector<std::u16string> entries;
+    entries.reserve(static_cast<std::size_t>(List1->count()));
+    for (int i = 0; i < List1->count(); ++i) {
+        entries.push_back(List1->item(i)->text().toStdU16String());
+    }
+    // 8-bit text in the system's code page; ASCII goes out unchanged.
+    QStringEncoder toAnsi(QStringEncoder::System);
+    const QByteArray bytes = toAnsi.encode(QString::fromStdU16String(BuildExportText(entries)));
+
+    // Written beside the target and renamed into place: a failed write keeps the old file.
+    QSaveFile file(*fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        AppendLog(QStringLiteral("代理导出失败,无法写入文件."));
+    }
+}
+
+} // namespace kestrovan

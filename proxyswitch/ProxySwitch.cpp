@@ -1,0 +1,44 @@
+// ChangProxy: the one place that changes the system proxy, and the snapshot a speed test
+// takes of it so that it can give the user's setting back afterwards.
+#include "window/Frmhome.h"
+
+#include "proxyswitch/InternetSettingsKey.h"
+#include "proxyswitch/ProxyStatus.h"
+
+namespace kestrovan {
+
+void Frmhome::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
+    const QString address = proxyaddress;
+    std::int32_t flag = 0;
+    if (isEnable != 0) {
+        modRwReg_.WriteRegString(kInternetSettingsKeyPath, kProxyServerName, address);
+        flag = 1;
+    } else {
+        modRwReg_.DeleteRegValue(kInternetSettingsKeyPath, kProxyServerName);
+    }
+    modRwReg_.WriteRegLong(kInternetSettingsKeyPath, kProxyEnableName, flag);
+    adapters_.internetSettings.SettingsChanged();
+}
+
+ProxySettingsSnapshot Frmhome::CaptureProxySettings() {
+    RegistryReader& reader = adapters_.registryReader;
+    return {reader.ReadValue(kHkeyCurrentUser, kInternetSettingsSubKey, "ProxyServer"),
+            reader.ReadValue(kHkeyCurrentUser, kInternetSettingsSubKey, "ProxyEnable")};
+}
+
+void Frmhome::RestoreProxySettings(const ProxySettingsSnapshot& snapshot) {
+    const auto restore = [this](const QString& name, const std::optional<RegValue>& value) {
+        if (!value) {
+            modRwReg_.DeleteRegValue(kInternetSettingsKeyPath, name);
+        } else if (const auto* number = std::get_if<std::uint32_t>(&*value)) {
+            modRwReg_.WriteRegLong(kInternetSettingsKeyPath, name, static_cast<std::int32_t>(*number));
+        } else {
+            modRwReg_.WriteRegString(kInternetSettingsKeyPath, name, RegValueText(value));
+        }
+    };
+    restore(kProxyServerName, snapshot.proxyServer);
+    restore(kProxyEnableName, snapshot.proxyEnable);
+    adapters_.internetSettings.SettingsChanged();
+}
+
+} // namespace kestrovan

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Kestrovan needs to build, run its demo and run its tests.
+# Idempotent: installs only what is missing. Needs root (or sudo).
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-qpa-plugins
+    libsqlite3-dev libxml2-dev
+    # tests and benchmarks
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    # running the demo: a CJK font for the captions, a virtual display, real HTTP proxies
+    fonts-wqy-microhei xvfb xauth x11-utils imagemagick tinyproxy xdg-utils
+)
+if [ -n "${KESTROVAN_EXTRA_PACKAGES:-}" ]; then
+    read -r -a extra <<<"${KESTROVAN_EXTRA_PACKAGES}"
+    packages+=("${extra[@]}")
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "${package}" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("${package}")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
+"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/MessageDialog.h"
+#include "platform/SaveDialog.h"
+
+#include <deque>
+#include <vector>
+
+namespace kestrovan::test {
+
+struct ShownMessage {
+    QString text;
+    std::optional<QString> title;
+    MessageIcon icon;
+    MessageButtons buttons;
+};
+
+// Message boxes that answer from a script (OK when the script is empty) and remember what they showed.
+class FakeMessageDialog final : public MessageDialog {
+public:
+    FakeMessageDialog() = default;
+
+    MessageAnswer Show(const QString& text, const std::optional<QString>& title, MessageIcon icon,
+                       MessageButtons buttons) override {
+        shown_.push_back({text, title, icon, buttons});
+        if (answers_.empty()) {
+            return MessageAnswer::Ok;
+        }
+        const MessageAnswer answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+
+    void QueueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+    const std::vector<ShownMessage>& Shown() const { return shown_; }
+
+private:
+    std::deque<MessageAnswer> answers_;
+    std::vector<ShownMessage> shown_;
+};
+
+// A save dialog that returns the next scripted path, or cancels when there is none.
+class FakeSaveDialog final : public SaveDialog {
+public:
+    FakeSaveDialog() = default;
+
+    std::optional<QString> ShowSave(const SaveDialogOptions& options) override {
+        shown_.push_back(options);
+        if (answers_.empty()) {
+            return std::nullopt;
+        }
+        std::optional<QString> answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+
+    void QueueAnswer(std::optional<QString> path) { answers_.push_back(std::move(path)); }
+    const std::vector<SaveDialogOptions>& Shown() const { return shown_; }
+
+private:
+    std::deque<std::optional<QString>> answers_;
+    std::vector<SaveDialogOptions> shown_;
+};
+
+} // namespace kestrovan::test

@@ -1,0 +1,41 @@
+#include "web/CheckVersion.h"
+
+#include "web/HttpGetText.h"
+#include "window/ProgramIdentity.h"
+
+#include <cstdint>
+
+namespace kestrovan {
+namespace {
+
+QString Fetch(HttpRequestFactory& http, const QString& url) {
+    std::int16_t timeoutSeconds = 5;
+    return HttpGetText(http, url, QString(), timeoutSeconds);
+}
+
+} // namespace
+
+QString OwnVersionText() {
+    return QStringLiteral("%1.%2").arg(ProgramIdentity::kMajor).arg(ProgramIdentity::kMinor);
+}
+
+bool CheckVersion(const Endpoints& endpoints, const VersionCheckServices& services) {
+    if (Fetch(services.http, endpoints.HomePage()).isEmpty()) {
+        services.messageDialog.Show(QStringLiteral("连接服务器失败,请稍候重试。"), QStringLiteral("失败提示"),
+                                    MessageIcon::Question, MessageButtons::Ok);
+        services.terminator.EndProgram();
+        return false;
+    }
+    const QString published = Fetch(services.http, endpoints.VersionFile());
+    if (published == OwnVersionText()) {
+        return true;
+    }
+    services.messageDialog.Show(QStringLiteral("您使用的版本已过期,请下载最新版本。"), QStringLiteral("升级提示"),
+                                MessageIcon::Question, MessageButtons::Ok);
+    // A failure to start the browser is skipped: the program ends all the same.
+    services.processStarter.OpenInWebBrowser(endpoints.HomePage());
+    services.terminator.EndProgram();
+    return false;
+}
+
+} // namespace kestrovan

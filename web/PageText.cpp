@@ -1,0 +1,287 @@
+#include "web/PageText.h"
+
+#include "web/PageDecoding.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace kestrovan {
+namespace {
+
+constexpr int kParseOptions =
+    HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_RECOVER |
+    // The text reaches the parser already decoded: a <meta charset> must not re-decode it.
+    HTML_PARSE_IGNORE_ENC;
+
+// Elements whose content a browser does not render as text.
+constexpr auto kHiddenElements = std::to_array<std::string_view>({
+    "script", "style",  "noscript", "template", "head",  "title",   "iframe", "textarea",
+    "canvas", "video",  "audio",    "noframes", "noembed", "object", "select"});
+
+constexpr auto kBlockElements = std::to_array<std::string_view>({
+    "address", "article", "aside",   "blockquote", "body",   "caption", "center",  "dd",
+    "details", "dialog",  "dir",     "div",        "dl",     "dt",      "fieldset", "figcaption",
+    "figure",  "footer",  "form",    "h1",         "h2",     "h3",      "h4",      "h5",
+    "h6",      "header",  "hgroup",  "hr",         "legend", "li",      "listing", "main",
+    "menu",    "nav",     "ol",      "p",          "plaintext", "pre",  "section", "summary",
+    "table",   "tr",      "ul",      "xmp",        "option", "optgroup", "search"});
+
+constexpr auto kVerbatimElements = std::to_array<std::string_view>({"pre", "listing", "xmp", "plaintext"});
+
+struct DocFree {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+
+struct XmlFree {
+    void operator()(xmlChar* text) const { xmlFree(text); }
+};
+using XmlTextPtr = std::unique_ptr<xmlChar, XmlFree>;
+
+template <std::size_t N>
+bool Contains(const std::array<std::string_view, N>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string_view NameOf(const xmlNode* node) {
+    return node->name ? std::string_view(reinterpret_cast<const char*>(node->name)) : std::string_view();
+}
+
+bool IsElement(const xmlNode* node, std::string_view name) {
+    return node->type == XML_ELEMENT_NODE && NameOf(node) == name;
+}
+
+bool IsAsciiSpace(QChar c) {
+    const char16_t u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
+}
+
+// Hidden by the hidden attribute or an inline display:none, as the default style sheet does.
+bool IsHiddenByAttribute(const xmlNode* node) {
+    if (xmlHasProp(node, BAD_CAST "hidden")) {
+        return true;
+    }
+    const XmlTextPtr style(xmlGetProp(node, BAD_CAST "style"));
+    if (!style) {
+        return false;
+    }
+    std::string compact;
+    for (const char* c = reinterpret_cast<const char*>(style.get()); *c; ++c) {
+        if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r' && *c != '\f') {
+            compact.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(*c))));
+        }
+    }
+    return compact.find("display:none") != std::string::npos;
+}
+
+bool HasFollowingCell(const xmlNode* cell) {
+    for (const xmlNode* next = cell->next; next; next = next->next) {
+        if (next->type == XML_ELEMENT_NODE) {
+            return NameOf(next) == "td" || NameOf(next) == "th";
+        }
+    }
+    return false;
+}
+
+// Collects text the way innerText lays it out: required line breaks between blocks merge (the
+// largest count wins) and vanish at both ends; collapsible white space becomes one blank and
+// disappears at line starts and before breaks.
+class TextBuilder {
+public:
+    void RequireBreaks(int count) {
+        pendingBreaks_ = std::max(pendingBreaks_, count);
+        pendingSpace_ = false;
+    }
+
+    void CollapsedText(QStringView text) {
+        for (const QChar c : text) {
+            if (IsAsciiSpace(c)) {
+                pendingSpace_ = pendingSpace_ || !AtLineStart();
+            } else {
+                Flush();
+                out_.append(c);
+            }
+        }
+    }
+
+    void VerbatimText(QStringView text) {
+        if (text.isEmpty()) {
+            return;
+        }
+        Flush();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\r') {
+                out_.append(u'\n');
+                if (i + 1 < text.size() && text[i + 1] == u'\n') {
+                    ++i;
+                }
+            } else {
+                out_.append(text[i]);
+            }
+        }
+    }
+
+    void Literal(QChar c) {
+        pendingSpace_ = false;
+        Flush();
+        out_.append(c);
+    }
+
+    QString Take() { return std::move(out_); }
+
+private:
+    bool AtLineStart() const {
+        return out_.isEmpty() || out_.back() == u'\n' || out_.back() == u'\t' || pendingBreaks_ > 0;
+    }
+
+    void Flush() {
+        if (pendingBreaks_ > 0 && !out_.isEmpty()) {
+            out_.append(QString(pendingBreaks_, u'\n'));
+        } else if (pendingSpace_ && pendingBreaks_ == 0) {
+            out_.append(u' ');
+        }
+        pendingBreaks_ = 0;
+        pendingSpace_ = false;
+    }
+
+    QString out_;
+    int pendingBreaks_ = 0;
+    bool pendingSpace_ = false;
+};
+
+class BodyWalker {
+public:
+    QString Walk(const xmlNode* body) {
+        // Iterative over the parent links: no recursion, whatever the nesting depth.
+        const xmlNode* node = body->children;
+        while (node) {
+            if (Enter(node) && node->children) {
+                node = node->children;
+                continue;
+            }
+            Leave(node);
+            while (!node->next && node->parent && node->parent != body) {
+                node = node->parent;
+                Leave(node);
+            }
+            node = node->next;
+        }
+        return builder_.Take();
+    }
+
+private:
+    static int BreaksFor(std::string_view name) { return name == "p" ? 2 : 1; }
+
+    // Handles the start of node; true when its children are to be visited.
+    bool Enter(const xmlNode* node) {
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+            const QString text = QString::fromUtf8(reinterpret_cast<const char*>(node->content));
+            if (verbatimDepth_ > 0) {
+                builder_.VerbatimText(text);
+            } else {
+                builder_.CollapsedText(text);
+            }
+            return false;
+        }
+        if (node->type != XML_ELEMENT_NODE) {
+            return false;
+        }
+        const std::string_view name = NameOf(node);
+        if (Contains(kHiddenElements, name) || IsHiddenByAttribute(node)) {
+            skipped_ = node;
+            return false;
+        }
+        if (name == "br") {
+            builder_.Literal(u'\n');
+            return false;
+        }
+        if (Contains(kBlockElements, name)) {
+            builder_.RequireBreaks(BreaksFor(name));
+        }
+        if (Contains(kVerbatimElements, name)) {
+            ++verbatimDepth_;
+        }
+        return true;
+    }
+
+    void Leave(const xmlNode* node) {
+        if (node->type != XML_ELEMENT_NODE || node == skipped_) {
+            return;
+        }
+        const std::string_view name = NameOf(node);
+        if (name == "br") {
+            return;
+        }
+        if (Contains(kVerbatimElements, name)) {
+            --verbatimDepth_;
+        }
+        if (Contains(kBlockElements, name)) {
+            builder_.RequireBreaks(BreaksFor(name));
+        }
+        if ((name == "td" || name == "th") && HasFollowingCell(node)) {
+            builder_.Literal(u'\t');
+        }
+    }
+
+    TextBuilder builder_;
+    int verbatimDepth_ = 0;
+    const xmlNode* skipped_ = nullptr;
+};
+
+const xmlNode* FindBody(const xmlDoc* doc) {
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    if (!root) {
+        return nullptr;
+    }
+    if (IsElement(root, "body")) {
+        return root;
+    }
+    for (const xmlNode* child = root->children; child; child = child->next) {
+        if (IsElement(child, "body")) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<QString> BodyTextOfHtml(const QString& html) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { xmlInitParser(); });
+
+    QString cleaned = html;
+    // NUL ends strings inside the parser; a browser shows it as a replacement character.
+    cleaned.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
+    QByteArray utf8 = cleaned.toUtf8();
+    if (utf8.size() > INT_MAX) {
+        utf8.truncate(INT_MAX);
+    }
+    const DocPtr doc(
+        htmlReadMemory(utf8.constData(), static_cast<int>(utf8.size()), nullptr, "UTF-8", kParseOptions));
+    if (!doc) {
+        return std::nullopt;
+    }
+    const xmlNode* body = FindBody(doc.get());
+    if (!body) {
+        return std::nullopt;
+    }
+    return BodyWalker().Walk(body);
+}
+
+std::optional<QString> PageBodyText(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
+    return BodyTextOfHtml(DecodePage(bytes, contentTypeCharset));
+}
+
+} // namespace kestrovan
