@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
-    QApplication::setApplicationVersion(QStringLiteral("1.5.0"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));
 
@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
                                               *platform->processStarter, *platform->terminator,
                                               *platform->screen};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
+    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
     if (!window.Form_Load()) {
         return 0;
     }

@@ -20,20 +20,34 @@ const QByteArray kEndlessFiller = "kestrovan endless body, still streaming\n";
 
 QByteArray ReasonPhrase(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 304:
+        return "Not Modified";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 500:
+        return "Internal Server Error";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
+    case 504:
+        return "Gateway Timeout";
+    default:
+        return "Status";
     }
 }
 
@@ -46,13 +60,14 @@ void AnswerWriter::Start(QTcpSocket* socket, SiteAnswer answer, bool headOnly) {
 AnswerWriter::AnswerWriter(QTcpSocket* socket, SiteAnswer answer, bool headOnly)
     : QObject(socket), socket_(socket), answer_(std::move(answer)), headOnly_(headOnly) {
     dripTimer_.setInterval(kDripIntervalMs);
+    dripTimer_.setTimerType(Qt::PreciseTimer);
     connect(&dripTimer_, &QTimer::timeout, this, &AnswerWriter::Pump);
 }
 
 void AnswerWriter::Begin() {
     if (answer_.delayMs > 0) {
         const int delay = std::exchange(answer_.delayMs, 0);
-        QTimer::singleShot(delay, this, &AnswerWriter::Begin);
+        QTimer::singleShot(delay, Qt::PreciseTimer, this, &AnswerWriter::Begin);
         return;
     }
     if (!socket_ || answer_.hang) {
@@ -82,7 +97,8 @@ void AnswerWriter::Begin() {
 }
 
 void AnswerWriter::WriteHead() {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(answer_.status) + ' ' + ReasonPhrase(answer_.status) + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(answer_.status) + ' ' + ReasonPhrase(answer_.status) + "\r\n";
     if (!answer_.contentType.isEmpty()) {
         head += "Content-Type: " + answer_.contentType + "\r\n";
     }
@@ -115,9 +131,8 @@ void AnswerWriter::Pump() {
         return;
     }
     const bool dripping = dripTimer_.isActive();
-    const qint64 sliceBytes = dripping
-                                  ? std::max<qint64>(1, answer_.dripBytesPerSecond * kDripIntervalMs / 1000)
-                                  : kSliceBytes;
+    const qint64 sliceBytes =
+        dripping ? std::max<qint64>(1, answer_.dripBytesPerSecond * kDripIntervalMs / 1000) : kSliceBytes;
     while (limit_ < 0 || sent_ < limit_) {
         if (socket_->bytesToWrite() >= kMaxQueuedBytes) {
             return; // bytesWritten or the next tick carries on

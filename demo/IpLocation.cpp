@@ -29,18 +29,12 @@ const char* const kInvalid = "无效的IP地址";
 
 // First match wins, so narrower ranges must come before wider ones that contain them.
 const std::array kIpv4Ranges{
-    Ipv4Range{Ipv4(127, 0, 0, 0), 8, kLoopback},
-    Ipv4Range{Ipv4(10, 0, 0, 0), 8, kPrivate},
-    Ipv4Range{Ipv4(172, 16, 0, 0), 12, kPrivate},
-    Ipv4Range{Ipv4(192, 168, 0, 0), 16, kPrivate},
-    Ipv4Range{Ipv4(169, 254, 0, 0), 16, kLinkLocal},
-    Ipv4Range{Ipv4(192, 0, 2, 0), 24, kDocumentation},
-    Ipv4Range{Ipv4(198, 51, 100, 0), 24, kDocumentation},
-    Ipv4Range{Ipv4(203, 0, 113, 0), 24, kDocumentation},
-    Ipv4Range{Ipv4(114, 114, 0, 0), 16, "江苏省南京市"},
-    Ipv4Range{Ipv4(180, 76, 0, 0), 16, "北京市"},
-    Ipv4Range{Ipv4(202, 96, 192, 0), 18, "上海市"},
-    Ipv4Range{Ipv4(223, 5, 0, 0), 16, "浙江省杭州市"},
+    Ipv4Range{Ipv4(127, 0, 0, 0), 8, kLoopback},          Ipv4Range{Ipv4(10, 0, 0, 0), 8, kPrivate},
+    Ipv4Range{Ipv4(172, 16, 0, 0), 12, kPrivate},         Ipv4Range{Ipv4(192, 168, 0, 0), 16, kPrivate},
+    Ipv4Range{Ipv4(169, 254, 0, 0), 16, kLinkLocal},      Ipv4Range{Ipv4(192, 0, 2, 0), 24, kDocumentation},
+    Ipv4Range{Ipv4(198, 51, 100, 0), 24, kDocumentation}, Ipv4Range{Ipv4(203, 0, 113, 0), 24, kDocumentation},
+    Ipv4Range{Ipv4(114, 114, 0, 0), 16, "江苏省南京市"},  Ipv4Range{Ipv4(180, 76, 0, 0), 16, "北京市"},
+    Ipv4Range{Ipv4(202, 96, 192, 0), 18, "上海市"},       Ipv4Range{Ipv4(223, 5, 0, 0), 16, "浙江省杭州市"},
     Ipv4Range{Ipv4(119, 29, 0, 0), 16, "广东省深圳市"},
 };
 
@@ -73,7 +67,8 @@ std::optional<std::uint32_t> ParseDottedQuad(const QString& text) {
 
 QString LocationOfIpv6(const QString& text) {
     QHostAddress address;
-    if (text.contains(u'%') || !address.setAddress(text) || address.protocol() != QAbstractSocket::IPv6Protocol) {
+    if (text.contains(u'%') || !address.setAddress(text) ||
+        address.protocol() != QAbstractSocket::IPv6Protocol) {
         return QString::fromUtf8(kInvalid);
     }
     if (address.isLoopback()) {

@@ -26,9 +26,10 @@ QByteArray EncodeGbk(const QString& text) {
 SiteAnswer LookupProbeAnswer(const QString& title) {
     SiteAnswer answer;
     answer.contentType = kGbkContentType;
-    answer.body = EncodeGbk(GbkPage(title, QStringLiteral("<form action=\"/ips.asp\">IP地址：<input name=\"ip\">"
-                                                          "<input type=\"hidden\" name=\"action\" value=\"2\">"
-                                                          "<input type=\"submit\" value=\"查询\"></form>\n")));
+    answer.body =
+        EncodeGbk(GbkPage(title, QStringLiteral("<form action=\"/ips.asp\">IP地址：<input name=\"ip\">"
+                                                "<input type=\"hidden\" name=\"action\" value=\"2\">"
+                                                "<input type=\"submit\" value=\"查询\"></form>\n")));
     return answer;
 }
 
@@ -52,8 +53,8 @@ SiteAnswer LookupResultAnswer(const QString& ipText) {
 SiteAnswer LookupResultWithoutMarker() {
     SiteAnswer answer;
     answer.contentType = kGbkContentType;
-    answer.body = EncodeGbk(
-        GbkPage(QStringLiteral("IP地址查询"), QStringLiteral("<p>查询过于频繁，请稍后再试。参考数据一：无</p>\n")));
+    answer.body = EncodeGbk(GbkPage(QStringLiteral("IP地址查询"),
+                                    QStringLiteral("<p>查询过于频繁，请稍后再试。参考数据一：无</p>\n")));
     return answer;
 }
 

@@ -13,11 +13,11 @@ struct SiteAnswer {
     QByteArray body;
     QByteArray contentType = "text/html; charset=utf-8";
     QList<QPair<QByteArray, QByteArray>> extraHeaders;
-    int delayMs = 0;              // wait before the status line
-    bool hang = false;            // accept the request, never answer, keep the connection open
-    bool endless = false;         // no length; repeat the body until the client closes
-    int dripBytesPerSecond = 0;   // send the body slowly (0: at once)
-    bool resetMidBody = false;    // send half the body, then reset the connection
+    int delayMs = 0;            // wait before the status line
+    bool hang = false;          // accept the request, never answer, keep the connection open
+    bool endless = false;       // no length; repeat the body until the client closes
+    int dripBytesPerSecond = 0; // send the body slowly (0: at once)
+    bool resetMidBody = false;  // send half the body, then reset the connection
     bool closeWithoutAnswer = false;
 };
 

@@ -10,6 +10,9 @@
 #include "platform/ScreenInfo.h"
 #include "platform/Sleeper.h"
 
+#include <QString>
+
+#include <functional>
 #include <memory>
 
 namespace kestrovan {
@@ -25,6 +28,11 @@ struct NativePlatform {
     std::unique_ptr<ProcessStarter> processStarter;
     std::unique_ptr<ProgramTerminator> terminator;
     std::unique_ptr<ScreenInfo> screen;
+
+    // Hands the platform's own reports (the desktop proxy bridge's, on Linux) to the window's
+    // message log once the window exists.
+    using MessageLog = std::function<void(const QString&)>;
+    std::function<void(MessageLog)> attachMessageLog = [](const MessageLog&) {};
 };
 
 // Builds the adapters of the platform this program was compiled for. Needs a QApplication.

@@ -59,7 +59,7 @@ ProxyEntries ExtractProxyEntries(std::u16string_view text) {
         return result;
     }
     result.entries.push_back(cut(text, a + 1, b - a - 1));
-    result.countText = u"1";
+    result.countText = decimal(1);
     Pos prev = b;
 
     for (int i = 2; i <= kMaxProxyEntries; ++i) {

@@ -45,8 +45,11 @@ void Frmhome::Command2_Click() {
     const QByteArray bytes = toAnsi.encode(QString::fromStdU16String(BuildExportText(entries)));
 
     // Written beside the target and renamed into place: a failed write keeps the old file.
+    // The explicit flush matters: Qt 6.4's commit() overlooks a short write of its buffer
+    // (full disk, size limit) and would rename the truncated file over the old one.
     QSaveFile file(*fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit()) {
         AppendLog(QStringLiteral("代理导出失败,无法写入文件."));
     }
 }

@@ -7,11 +7,17 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-qpa-plugins
-    libsqlite3-dev libxml2-dev
+    libsqlite3-dev libxml2-dev libglib2.0-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # running the demo: a CJK font for the captions, a virtual display, real HTTP proxies
     fonts-wqy-microhei xvfb xauth x11-utils imagemagick tinyproxy xdg-utils
+    # the desktop bridge's targets and the end-to-end run: GSettings schemas, a session bus and
+    # the accessibility bus with its Python bindings
+    gsettings-desktop-schemas dconf-gsettings-backend dbus dbus-x11 at-spi2-core python3 python3-gi
+    gir1.2-atspi-2.0 qt6-gtk-platformtheme
+    # fuzzing (libFuzzer comes with clang) and the .deb package
+    clang dpkg-dev file
 )
 if [ -n "${KESTROVAN_EXTRA_PACKAGES:-}" ]; then
     read -r -a extra <<<"${KESTROVAN_EXTRA_PACKAGES}"

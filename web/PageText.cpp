@@ -25,17 +25,17 @@ constexpr int kParseOptions =
     HTML_PARSE_IGNORE_ENC;
 
 // Elements whose content a browser does not render as text.
-constexpr auto kHiddenElements = std::to_array<std::string_view>({
-    "script", "style",  "noscript", "template", "head",  "title",   "iframe", "textarea",
-    "canvas", "video",  "audio",    "noframes", "noembed", "object", "select"});
+constexpr auto kHiddenElements = std::to_array<std::string_view>(
+    {"script", "style", "noscript", "template", "head", "title", "iframe", "textarea", "canvas", "video",
+     "audio", "noframes", "noembed", "object", "select"});
 
-constexpr auto kBlockElements = std::to_array<std::string_view>({
-    "address", "article", "aside",   "blockquote", "body",   "caption", "center",  "dd",
-    "details", "dialog",  "dir",     "div",        "dl",     "dt",      "fieldset", "figcaption",
-    "figure",  "footer",  "form",    "h1",         "h2",     "h3",      "h4",      "h5",
-    "h6",      "header",  "hgroup",  "hr",         "legend", "li",      "listing", "main",
-    "menu",    "nav",     "ol",      "p",          "plaintext", "pre",  "section", "summary",
-    "table",   "tr",      "ul",      "xmp",        "option", "optgroup", "search"});
+constexpr auto kBlockElements = std::to_array<std::string_view>(
+    {"address", "article", "aside",  "blockquote", "body",      "caption",  "center",   "dd",
+     "details", "dialog",  "dir",    "div",        "dl",        "dt",       "fieldset", "figcaption",
+     "figure",  "footer",  "form",   "h1",         "h2",        "h3",       "h4",       "h5",
+     "h6",      "header",  "hgroup", "hr",         "legend",    "li",       "listing",  "main",
+     "menu",    "nav",     "ol",     "p",          "plaintext", "pre",      "section",  "summary",
+     "table",   "tr",      "ul",     "xmp",        "option",    "optgroup", "search"});
 
 constexpr auto kVerbatimElements = std::to_array<std::string_view>({"pre", "listing", "xmp", "plaintext"});
 
@@ -49,8 +49,7 @@ struct XmlFree {
 };
 using XmlTextPtr = std::unique_ptr<xmlChar, XmlFree>;
 
-template <std::size_t N>
-bool Contains(const std::array<std::string_view, N>& names, std::string_view name) {
+template <std::size_t N> bool Contains(const std::array<std::string_view, N>& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/linux/BasicAdapters.h"
 #include "platform/linux/DesktopProcessStarter.h"
+#include "platform/linux/DesktopProxyBridge.h"
 #include "platform/linux/LinuxInternetSettings.h"
 #include "platform/linux/QtMessageDialog.h"
 #include "platform/linux/QtSaveDialog.h"
@@ -14,7 +15,14 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     auto registry = std::make_unique<SqliteRegistry>(SqliteRegistry::DefaultPath());
     platform->registryReader = registry.get();
     platform->registry = std::move(registry);
-    platform->internetSettings = std::make_unique<LinuxInternetSettings>();
+
+    // The desktop's proxy settings follow the registry after every settings-changed notification.
+    auto settings = std::make_unique<LinuxInternetSettings>();
+    std::shared_ptr<DesktopProxyBridge> bridge = DesktopProxyBridge::ForCurrentUser(*platform->registryReader);
+    settings->AddListener([bridge] { bridge->Apply(); });
+    platform->attachMessageLog = [bridge](NativePlatform::MessageLog log) { bridge->SetMessageSink(std::move(log)); };
+    platform->internetSettings = std::move(settings);
+
     platform->messageDialog = std::make_unique<QtMessageDialog>();
     platform->saveDialog = std::make_unique<QtSaveDialog>();
     platform->sleeper = std::make_unique<ThreadSleeper>();

@@ -67,15 +67,22 @@ bool CreateFile(const std::string& path) {
 
 RegistryDatabase::RegistryDatabase(std::string path) : path_(std::move(path)) {}
 
-RegistryDatabase::~RegistryDatabase() { Close(); }
+RegistryDatabase::~RegistryDatabase() {
+    Close();
+}
 
 bool RegistryDatabase::FileMissing() const {
     struct stat info {};
     return ::stat(path_.c_str(), &info) != 0 && errno == ENOENT;
 }
 
+bool RegistryDatabase::SameFile() const {
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+}
+
 bool RegistryDatabase::Open(Access access) {
-    if (broken_) {
+    if (broken_ || (connection_ != nullptr && !SameFile())) {
         Close();
     }
     if (connection_ == nullptr && !OpenConnection(access)) {
@@ -107,6 +114,12 @@ bool RegistryDatabase::OpenConnection(Access access) {
     if (sqlite3_open_v2(path_.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
         return false;
     }
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) {
+        return false;
+    }
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
     sqlite3_extended_result_codes(connection_, 1);
     sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
     // Switching a fresh file to WAL can meet a concurrent opener without the busy handler's help.
@@ -129,8 +142,8 @@ bool RegistryDatabase::OpenConnection(Access access) {
 
 bool RegistryDatabase::CreateSchema() {
     Transaction transaction(*this, Access::Write);
-    return transaction.Active() && sqlite3_exec(connection_, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK &&
-           transaction.Commit();
+    return transaction.Active() &&
+           sqlite3_exec(connection_, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK && transaction.Commit();
 }
 
 void RegistryDatabase::Close() {
@@ -174,9 +187,13 @@ bool RegistryDatabase::Execute(const char* sql) {
     return connection_ != nullptr && sqlite3_exec(connection_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-long long RegistryDatabase::LastInsertId() const { return sqlite3_last_insert_rowid(connection_); }
+long long RegistryDatabase::LastInsertId() const {
+    return sqlite3_last_insert_rowid(connection_);
+}
 
-int RegistryDatabase::Changes() const { return sqlite3_changes(connection_); }
+int RegistryDatabase::Changes() const {
+    return sqlite3_changes(connection_);
+}
 
 RegistryDatabase::Transaction::Transaction(RegistryDatabase& database, Access access) : database_(database) {
     active_ = database_.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");

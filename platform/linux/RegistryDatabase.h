@@ -71,8 +71,14 @@ private:
     bool CreateSchema();
     void Close();
 
+    bool SameFile() const;
+
     std::string path_;
     sqlite3* connection_ = nullptr;
+    // The file the connection is on: when the path names another file (removed, replaced),
+    // the connection is dropped instead of serving a file nobody else sees.
+    unsigned long long device_ = 0;
+    unsigned long long inode_ = 0;
     bool writable_ = false;
     bool broken_ = false;
     std::unordered_map<std::string_view, sqlite3_stmt*> statements_;

@@ -50,10 +50,9 @@ void BindText(sqlite3_stmt* statement, int index, std::string_view text) {
 
 std::string ColumnText(sqlite3_stmt* statement, int column) {
     const auto* text = sqlite3_column_text(statement, column);
-    return text == nullptr
-               ? std::string()
-               : std::string(reinterpret_cast<const char*>(text),
-                             static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return text == nullptr ? std::string()
+                           : std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
 }
 
 std::vector<std::byte> ColumnBlob(sqlite3_stmt* statement, int column) {
@@ -62,7 +61,9 @@ std::vector<std::byte> ColumnBlob(sqlite3_stmt* statement, int column) {
     return blob == nullptr ? std::vector<std::byte>() : std::vector<std::byte>(blob, blob + size);
 }
 
-bool AbsoluteFolder(const char* value) { return value != nullptr && value[0] == '/'; }
+bool AbsoluteFolder(const char* value) {
+    return value != nullptr && value[0] == '/';
+}
 
 } // namespace
 
@@ -92,7 +93,8 @@ std::optional<SqliteRegistry::KeyRef> SqliteRegistry::Resolve(RegHandle handle) 
 
 RegHandle SqliteRegistry::NewHandle() {
     do {
-        nextHandle_ = nextHandle_ < kFirstHandle || nextHandle_ >= 0x7ffffff0u ? kFirstHandle : nextHandle_ + 4;
+        nextHandle_ =
+            nextHandle_ < kFirstHandle || nextHandle_ >= 0x7ffffff0u ? kFirstHandle : nextHandle_ + 4;
     } while (openKeys_.contains(nextHandle_));
     return nextHandle_;
 }
@@ -103,7 +105,8 @@ SqliteRegistry::Found SqliteRegistry::FindRootRow(RegHandle root, std::int64_t& 
 
 SqliteRegistry::Found SqliteRegistry::FindChild(RegHandle root, std::int64_t parent, std::string_view name,
                                                 std::int64_t& id) {
-    const auto statement = database_.Prepare("SELECT id FROM keys WHERE root = ?1 AND parent = ?2 AND name = ?3");
+    const auto statement =
+        database_.Prepare("SELECT id FROM keys WHERE root = ?1 AND parent = ?2 AND name = ?3");
     if (!statement) {
         return Found::Error;
     }
@@ -180,7 +183,11 @@ SqliteRegistry::Found SqliteRegistry::Walk(const KeyRef& start, std::string_view
             return found;
         }
     }
-    for (const auto segment : *SplitSubKey(subKey)) {
+    const auto segments = SplitSubKey(subKey);
+    if (!segments) {
+        return Found::No;
+    }
+    for (const auto segment : *segments) {
         if (const auto found = FindChild(start.root, id, segment, id); found != Found::Yes) {
             return found;
         }
@@ -236,8 +243,9 @@ RegStatus SqliteRegistry::RegCreateKeyA(RegHandle root, std::string_view subKey,
     return kErrorSuccess;
 }
 
-RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueName, std::uint32_t /*reserved*/,
-                                         std::uint32_t type, std::span<const std::byte> data) {
+RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueName,
+                                         std::uint32_t /*reserved*/, std::uint32_t type,
+                                         std::span<const std::byte> data) {
     const auto target = Resolve(key);
     if (!target) {
         return kErrorInvalidHandle;
@@ -258,8 +266,9 @@ RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueNa
         return status;
     }
     // An existing value keeps the case of its name; only its type and data change.
-    const auto statement = database_.Prepare("INSERT INTO values_(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
-                                             "ON CONFLICT(key, name) DO UPDATE SET type = ?3, data = ?4");
+    const auto statement =
+        database_.Prepare("INSERT INTO values_(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+                          "ON CONFLICT(key, name) DO UPDATE SET type = ?3, data = ?4");
     if (!statement) {
         database_.MarkBroken();
         return kErrorCantWrite;
@@ -344,6 +353,30 @@ RegStatus SqliteRegistry::BeginRead(RegHandle root, std::string_view subKey, Key
         return database_.FileMissing() ? kErrorFileNotFound : kErrorCantRead;
     }
     start = *resolved;
+    return kErrorSuccess;
+}
+
+RegStatus SqliteRegistry::RegOpenKeyA(RegHandle root, std::string_view subKey, RegHandle& key) {
+    KeyRef start;
+    if (const auto status = BeginRead(root, subKey, start); status != kErrorSuccess) {
+        return status;
+    }
+    if (subKey.empty()) {
+        key = root;
+        return kErrorSuccess;
+    }
+    Transaction transaction(database_, Access::Read);
+    std::int64_t id = 0;
+    const auto found = transaction.Active() ? Walk(start, subKey, id) : Found::Error;
+    if (found == Found::Error) {
+        database_.MarkBroken();
+        return kErrorCantRead;
+    }
+    if (found == Found::No) {
+        return kErrorFileNotFound;
+    }
+    key = NewHandle();
+    openKeys_.emplace(key, KeyRef{start.root, id});
     return kErrorSuccess;
 }
 

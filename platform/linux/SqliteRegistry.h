@@ -50,6 +50,9 @@ public:
     std::optional<RegValue> ReadValue(RegHandle root, std::string_view subKey,
                                       std::string_view valueName) override;
 
+    // Opens an existing key without creating anything; kErrorFileNotFound when it is missing.
+    RegStatus RegOpenKeyA(RegHandle root, std::string_view subKey, RegHandle& key);
+
     // The raw value below root (a root or open handle) without opening a handle. Statuses: 0,
     // kErrorFileNotFound (no such key or value), kErrorInvalidHandle, kErrorInvalidParameter,
     // kErrorCantRead (the file cannot be read).

@@ -19,7 +19,10 @@ std::u16string decimal(int i) {
 }
 
 std::u16string hostOf(int i) {
-    return u"10.0.0." + decimal(i % 256) + u":8080";
+    std::u16string host = u"10.0.0.";
+    host += decimal(i % 256);
+    host += u":8080";
+    return host;
 }
 
 // A page of numbered entries first..last, each "marker entry ok separator".
@@ -142,7 +145,8 @@ TEST(ExtractProxyEntriesLimits, MegabytePagesFinishQuickly) {
     }
     std::u16string sparseTerminators = u"1";
     while (sparseTerminators.size() < 4u << 20) {
-        sparseTerminators += u"ok" + std::u16string(1000, u'9');
+        sparseTerminators += u"ok";
+        sparseTerminators.append(1000, u'9');
     }
     const std::u16string filler(4096, u'-');
     const std::u16string widelySpaced = page(1, 990, filler);

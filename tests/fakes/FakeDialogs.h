@@ -4,6 +4,7 @@
 #include "platform/SaveDialog.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace kestrovan::test {
@@ -23,6 +24,9 @@ public:
     MessageAnswer Show(const QString& text, const std::optional<QString>& title, MessageIcon icon,
                        MessageButtons buttons) override {
         shown_.push_back({text, title, icon, buttons});
+        if (onShow_) {
+            onShow_(shown_.back());
+        }
         if (answers_.empty()) {
             return MessageAnswer::Ok;
         }
@@ -32,9 +36,12 @@ public:
     }
 
     void QueueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+    // Runs while a box is showing, before it is answered (lets a test see what happened before it).
+    void OnShow(std::function<void(const ShownMessage&)> hook) { onShow_ = std::move(hook); }
     const std::vector<ShownMessage>& Shown() const { return shown_; }
 
 private:
+    std::function<void(const ShownMessage&)> onShow_;
     std::deque<MessageAnswer> answers_;
     std::vector<ShownMessage> shown_;
 };

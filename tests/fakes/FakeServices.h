@@ -61,6 +61,7 @@ class FakeScreen final : public ScreenInfo {
 public:
     explicit FakeScreen(QSize size = {1920, 1080}) : size_(size) {}
     QSize ScreenSize() const override { return size_; }
+    void SetSize(QSize size) { size_ = size; }
 
 private:
     QSize size_;

@@ -1,0 +1,147 @@
+// kestrovan-demo: the home site and the lookup service on loopback, and optionally a slow proxy,
+// so that the program can be tried without any remote server.
+#include "demo/DemoContent.h"
+#include "demo/LookupPages.h"
+#include "demo/SiteServer.h"
+#include "demo/SlowProxy.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTextStream>
+#include <QUrl>
+
+#include <cstdio>
+#include <optional>
+
+using namespace kestrovan;
+
+namespace {
+
+constexpr int kPortInUseExitCode = 2;
+constexpr int kUsageExitCode = 1;
+constexpr qsizetype kMaxLoggedTargetBytes = 300;
+
+quint16 DefaultPort(const char* baseUrl) {
+    return static_cast<quint16>(QUrl(QString::fromLatin1(baseUrl)).port(80));
+}
+
+std::optional<int> NumberOption(const QCommandLineParser& parser, const QString& name, int max) {
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < 0 || value > max) {
+        std::fprintf(stderr, "--%s expects a number from 0 to %d\n", qPrintable(name), max);
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Request targets come from the network: no control characters on the console, bounded length.
+QByteArray Printable(QByteArray text) {
+    text.truncate(kMaxLoggedTargetBytes);
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
+void LogLine(const QString& line) {
+    QTextStream out(stdout);
+    out << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")) << ' ' << line << Qt::endl;
+}
+
+// Listens with `listener` (SiteServer or SlowProxy) or tells why it cannot.
+template <typename Listener> bool ListenOrExplain(Listener& listener, int port) {
+    if (listener.Listen(static_cast<quint16>(port))) {
+        return true;
+    }
+    std::fprintf(stderr, "port %d is in use: %s\n", port, qPrintable(listener.ErrorString()));
+    return false;
+}
+
+void LogRequests(SiteServer& server, const QString& name) {
+    QObject::connect(
+        &server, &SiteServer::RequestReceived, &server, [name](const RecordedRequest& request, int status) {
+            // One arg() call: a chained one would expand "%2" inside the target.
+            LogLine(QStringLiteral("%1 %2 %3 %4 -> %5")
+                        .arg(name, request.peer.toString(), QString::fromLatin1(request.method),
+                             QString::fromLatin1(Printable(request.target)), QString::number(status)));
+        });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrovan-demo"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Serves the Kestrovan demo home site and lookup service on 127.0.0.1."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("home-port"), QStringLiteral("Port of the home site."), QStringLiteral("port"),
+         QString::number(DefaultPort(KESTROVAN_HOME_URL))},
+        {QStringLiteral("lookup-port"), QStringLiteral("Port of the lookup service."), QStringLiteral("port"),
+         QString::number(DefaultPort(KESTROVAN_LOOKUP_URL))},
+        {QStringLiteral("lookup-delay-ms"), QStringLiteral("Delay of every lookup result page."),
+         QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("slow-proxy-port"),
+         QStringLiteral("Also run the slow proxy on this port (0: no proxy)."), QStringLiteral("port"),
+         QStringLiteral("0")},
+        {QStringLiteral("slow-proxy-delay-ms"),
+         QStringLiteral("How long the slow proxy waits before forwarding."), QStringLiteral("ms"),
+         QStringLiteral("3000")},
+    });
+    parser.process(app);
+
+    const auto homePort = NumberOption(parser, QStringLiteral("home-port"), 65535);
+    const auto lookupPort = NumberOption(parser, QStringLiteral("lookup-port"), 65535);
+    const auto lookupDelay = NumberOption(parser, QStringLiteral("lookup-delay-ms"), 600000);
+    const auto proxyPort = NumberOption(parser, QStringLiteral("slow-proxy-port"), 65535);
+    const auto proxyDelay = NumberOption(parser, QStringLiteral("slow-proxy-delay-ms"), 600000);
+    if (!homePort || !lookupPort || !lookupDelay || !proxyPort || !proxyDelay) {
+        return kUsageExitCode;
+    }
+
+    SiteServer home;
+    home.ServeHomeSite(DemoContent());
+    if (!ListenOrExplain(home, *homePort)) {
+        return kPortInUseExitCode;
+    }
+    LogRequests(home, QStringLiteral("home"));
+
+    SiteServer lookup;
+    LookupOptions lookupOptions;
+    lookupOptions.resultDelayMs = *lookupDelay;
+    lookup.ServeLookupService(lookupOptions);
+    if (!ListenOrExplain(lookup, *lookupPort)) {
+        return kPortInUseExitCode;
+    }
+    LogRequests(lookup, QStringLiteral("lookup"));
+
+    std::optional<SlowProxy> proxy;
+    if (*proxyPort != 0) {
+        proxy.emplace(*proxyDelay);
+        if (!ListenOrExplain(*proxy, *proxyPort)) {
+            return kPortInUseExitCode;
+        }
+        QObject::connect(
+            &*proxy, &SlowProxy::RequestHandled, &*proxy, [](const QByteArray& line, int status) {
+                LogLine(status == 0 ? QStringLiteral("slow-proxy %1 -> forwarding after the delay")
+                                          .arg(QString::fromLatin1(line))
+                                    : QStringLiteral("slow-proxy %1 -> %2")
+                                          .arg(QString::fromLatin1(line), QString::number(status)));
+            });
+    }
+
+    LogLine(
+        QStringLiteral("home site %1, lookup service %2%3")
+            .arg(home.BaseUrl(), lookup.BaseUrl(),
+                 proxy
+                     ? QStringLiteral(", slow proxy 127.0.0.1:%1 (%2 ms)").arg(proxy->Port()).arg(*proxyDelay)
+                     : QString()));
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,284 @@
+#!/usr/bin/python3
+"""End-to-end run of the real kestrovan binary on a private virtual desktop.
+
+It drives the window through the accessibility bus the way a user would: start-up, fetch, pick
+127.0.0.1:8080, enable and disable the system proxy, a speed test through the working proxy, a
+location query, and the exit with OK; the substitute registry is read back with kestrovan-reg.
+Only loopback addresses are used. Exit status 0 when every check passes.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_session import Session, wait_until  # noqa: E402
+
+try:
+    import e2e_atspi as atspi
+except (ImportError, ValueError) as error:  # python3-gi or gir1.2-atspi-2.0 missing
+    atspi = None
+    ATSPI_ERROR = str(error)
+
+# Exit status that CTest counts as a skipped test.
+SKIPPED = 77
+
+INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+TITLE = "【Tolvaren】"
+WORKING_PROXY = "127.0.0.1:8080"
+DEMO_ENTRIES = ("127.0.0.1:8080", "127.0.0.1:8081", "127.0.0.1:8089")
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--program", required=True, help="the kestrovan binary to run")
+    parser.add_argument("--reg-tool", required=True, help="the kestrovan-reg binary")
+    parser.add_argument("--artifacts", required=True,
+                        help="where logs and screenshots go (screenshots go to docs/screenshots instead "
+                             "when KESTROVAN_UPDATE_SCREENSHOTS=1)")
+    parser.add_argument("--short", action="store_true",
+                        help="start-up and exit only (used to check an installed package)")
+    return parser.parse_args()
+
+
+class Run:
+    """One pass of the scenario; each step either returns or raises with what it saw."""
+
+    def __init__(self, args, session):
+        self.args = args
+        self.session = session
+        self.process = None
+        self.window = None
+        self.started = time.monotonic()
+        update = os.environ.get("KESTROVAN_UPDATE_SCREENSHOTS") == "1"
+        self.shots = (os.path.join(args.source_dir, "docs", "screenshots") if update
+                      else os.path.join(args.artifacts, "screenshots"))
+
+    def note(self, text):
+        print("[%6.1f s] %s" % (time.monotonic() - self.started, text), flush=True)
+
+    # ---- what the window shows -------------------------------------------------------------
+
+    def log_lines(self):
+        return atspi.item_texts(self.log_list)
+
+    def wait_log(self, pattern, timeout, after=0):
+        """The first message-log line from index `after` on that matches pattern."""
+        regex = re.compile(pattern)
+
+        def matching():
+            for line in self.log_lines()[after:]:
+                if regex.search(line):
+                    return line
+            return None
+        line = wait_until(matching, timeout, 0.2)
+        if line is None:
+            raise AssertionError("no log line matching %r within %s s; the log holds %r"
+                                 % (pattern, timeout, self.log_lines()))
+        return line
+
+    def status_text(self):
+        return atspi.name_of(self.status_label)
+
+    def wait_status(self, expected, timeout):
+        if not wait_until(lambda: self.status_text() == expected, timeout, 0.1):
+            raise AssertionError("status line %r, expected %r within %s s"
+                                 % (self.status_text(), expected, timeout))
+
+    def registry(self):
+        code, text = self.session.registry_query(self.args.reg_tool, INTERNET_SETTINGS)
+        values = {}
+        for line in text.splitlines():
+            fields = line.split(None, 2)
+            if len(fields) >= 2 and fields[1].startswith("REG_"):
+                values[fields[0]] = fields[2] if len(fields) == 3 else ""
+        return code, values, text
+
+    def expect_registry(self, enable, server=None):
+        code, values, text = self.registry()
+        if code != 0 or values.get("ProxyEnable") != enable or (server and values.get("ProxyServer") != server):
+            raise AssertionError("registry: expected ProxyEnable %s%s; kestrovan-reg said (%d):\n%s"
+                                 % (enable, " ProxyServer " + server if server else "", code, text))
+
+    def screenshot(self, name):
+        os.makedirs(self.shots, exist_ok=True)
+        path = os.path.join(self.shots, name)
+        whole = path + ".root.png"
+        self.session.screenshot(whole)
+        x, y, width, height = atspi.window_extents(self.window)
+        # The window alone, with a small margin of the desktop around it.
+        margin = 8
+        crop = "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin, max(0, x - margin), max(0, y - margin))
+        subprocess.run(["convert", whole, "-crop", crop, "+repage", "-strip", path], check=True, timeout=30)
+        os.remove(whole)
+        self.note("screenshot " + path)
+
+    # ---- the scenario ---------------------------------------------------------------------
+
+    def start_up(self):
+        self.process = self.session.start_program(self.args.program)
+        self.window = atspi.wait_top_level(TITLE, 40, self.process.pid)
+        self.log_list = atspi.require(self.window, "list", "信息提示")
+        self.proxy_list = atspi.require(self.window, "list", "代理列表")
+        self.status_label = self._status_label()
+        first = self.wait_log(r"^程序初始化成功\.\.\.\.\.\.$", 10)
+        lines = self.log_lines()
+        assert lines == [first], "after start-up the log holds %r" % lines
+        assert atspi.item_texts(self.proxy_list) == [], "the proxy list is not empty at start"
+        # The monitor's first tick replaces the design caption.
+        if not wait_until(lambda: self.status_text().startswith("代理状态:"), 5, 0.1):
+            raise AssertionError("status line still %r" % self.status_text())
+        self.note("window up; log %r; status %r" % (lines, self.status_text()))
+
+    def _status_label(self):
+        frame = atspi.require(self.window, "panel", "代理状态栏")
+        label = wait_until(lambda: atspi.find(frame, "label"), 5, 0.2)
+        if label is None:
+            raise AssertionError("no status label in the frame 代理状态栏")
+        return label
+
+    def fetch(self):
+        before = len(self.log_lines())
+        atspi.press(self.window, "获取代理")
+        self.wait_log(r"^代理获取中\.\.\.\.\.\.$", 10, before)
+        done = self.wait_log(r"^代理获取结束,已成功获取\d+个\. $", 20, before)
+        count = int(re.search(r"(\d+)", done).group(1))
+        entries = wait_until(lambda: atspi.item_texts(self.proxy_list), 5, 0.2)
+        assert count == len(entries) and count > 0, "log says %d, list holds %r" % (count, entries)
+        for entry in DEMO_ENTRIES:
+            assert entry in entries, "%s missing from the fetched list %r" % (entry, entries)
+        button = atspi.require(self.window, "push button", "获取代理")
+        assert wait_until(lambda: atspi.is_enabled(button), 5, 0.2), "获取代理 stays disabled"
+        self.note("fetched %d entries: %s" % (count, ", ".join(entries)))
+
+    def select(self, entry):
+        item = atspi.find(self.proxy_list, "list item", entry)
+        assert item is not None, "no list item %r" % entry
+        atspi.click(item)
+        states = lambda: item.get_state_set().contains(atspi.Atspi.StateType.SELECTED)
+        assert wait_until(states, 5, 0.1), "the click did not select %r" % entry
+        self.note("selected " + entry)
+
+    def enable(self):
+        atspi.press(self.window, "启用代理")
+        self.wait_status("代理状态:启用 " + WORKING_PROXY, 2.5)
+        self.expect_registry("0x1", WORKING_PROXY)
+        self.note("proxy on: status %r, registry ProxyEnable 0x1 ProxyServer %s" % (self.status_text(), WORKING_PROXY))
+
+    def disable(self):
+        atspi.press(self.window, "关闭代理")
+        self.wait_status("代理状态:关闭", 2.5)
+        self.expect_registry("0x0")
+        self.note("proxy off: status %r, registry ProxyEnable 0x0" % self.status_text())
+
+    def speed_test(self):
+        before = len(self.log_lines())
+        atspi.press(self.window, "代理测速")
+        self.wait_log(r"^测速开始\. 测试IP地址 127\.0\.0\.1$", 10, before)
+        line = self.wait_log(r"^测速结束,", 25, before)
+        assert re.fullmatch(r"测速结束,延时:(0|[1-9]\d*)(\.\d)?秒", line), "speed test ended with %r" % line
+        # Either end of a test switches the system proxy off.
+        self.wait_status("代理状态:关闭", 2.5)
+        self.expect_registry("0x0")
+        self.note("speed test: " + line)
+
+    def query_location(self):
+        before = len(self.log_lines())
+        atspi.press(self.window, "查询归属")
+        self.wait_log(r"^归属查询中\.\.\.\.\.\.$", 10, before)
+        line = self.wait_log(r"^查询(结束|失败)", 20, before)
+        assert line.startswith("查询结束,归属:") and len(line) > len("查询结束,归属:"), "query ended with %r" % line
+        self.note("location: " + line)
+
+    def exit_with_ok(self):
+        atspi.press(self.window, "退出程序")
+        box = atspi.wait_top_level("退出提示", 10, self.process.pid)
+        atspi.require(box, "label", "您是否确定退出程序?", 5)
+        ok = atspi.find(box, "push button", predicate=lambda b: atspi.name_of(b).replace("&", "") in ("OK", "确定"))
+        assert ok is not None, "the 退出提示 box has no OK button"
+        atspi.do_named_action(ok, "Press")
+        try:
+            status = self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the program did not end within 10 s of OK")
+        assert status == 0, "the program ended with status %s" % status
+        self.note("exit with OK: status 0")
+
+    def scenario(self):
+        self.start_up()
+        if self.args.short:
+            self.screenshot("installed.png")
+            self.exit_with_ok()
+            return
+        self.fetch()
+        self.screenshot("fetch.png")
+        self.select(WORKING_PROXY)
+        self.enable()
+        self.screenshot("proxy-on.png")
+        self.disable()
+        self.speed_test()
+        self.screenshot("speed-test.png")
+        self.query_location()
+        self.exit_with_ok()
+
+
+def missing_tools():
+    missing = [tool for tool in ("Xvfb", "dbus-daemon", "dbus-send", "xwd", "convert", "tinyproxy")
+               if shutil.which(tool) is None]
+    if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
+        missing.append("/usr/libexec/at-spi-bus-launcher")
+    if atspi is None:
+        missing.append("the AT-SPI bindings for %s (%s)" % (sys.executable, ATSPI_ERROR))
+    return missing
+
+
+def main():
+    args = parse_arguments()
+    os.makedirs(args.artifacts, exist_ok=True)
+    missing = missing_tools()
+    if missing:
+        print("skipped: missing %s; install xvfb dbus dbus-x11 at-spi2-core python3-gi gir1.2-atspi-2.0 "
+              "x11-apps imagemagick tinyproxy" % ", ".join(missing))
+        return SKIPPED
+    for binary in (args.program, args.reg_tool):
+        if not os.access(binary, os.X_OK):
+            print("missing binary: " + binary, file=sys.stderr)
+            return 1
+    session = Session(args.source_dir, args.build_dir, keep_logs_in=os.path.join(args.artifacts, "logs"))
+    run = None
+    try:
+        session.start()
+        # The driver talks to the private buses, never to the caller's.
+        for name in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"):
+            os.environ[name] = session.env[name]
+        os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+        atspi.init()
+        run = Run(args, session)
+        run.note("display %s, demo %s" % (session.display, "started" if session._demo_started else "reused"))
+        run.scenario()
+        run.note("all checks passed")
+        return 0
+    except Exception:
+        traceback.print_exc()
+        if run is not None and run.window is not None:
+            try:
+                session.screenshot(os.path.join(args.artifacts, "failure.png"))
+                print("screen at the failure: " + os.path.join(args.artifacts, "failure.png"))
+            except Exception:  # the screenshot is a courtesy; the failure above is what counts
+                pass
+        print("--- program output ---\n" + session.log_text("kestrovan"), file=sys.stderr)
+        return 1
+    finally:
+        session.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

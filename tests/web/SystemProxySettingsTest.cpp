@@ -1,0 +1,71 @@
+#include "web/SystemProxySettings.h"
+
+#include "tests/web/MapRegistry.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrovan {
+namespace {
+
+struct ServerCase {
+    const char* value;
+    std::optional<ProxyEndpoint> expected;
+};
+
+class ProxyServerValue : public ::testing::TestWithParam<ServerCase> {};
+
+TEST_P(ProxyServerValue, GivesTheHttpProxy) {
+    EXPECT_EQ(ParseProxyServer(GetParam().value), GetParam().expected) << GetParam().value;
+}
+
+ProxyEndpoint At(const char* host, quint16 port) {
+    return {QString::fromLatin1(host), port};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProxyServerValue,
+    ::testing::Values(ServerCase{"1.2.3.4:8080", At("1.2.3.4", 8080)},
+                      ServerCase{" proxy.example:3128 ", At("proxy.example", 3128)},
+                      ServerCase{"1.2.3.4", At("1.2.3.4", 80)},
+                      ServerCase{"https=9.9.9.9:443;http=1.2.3.4:81;ftp=5.5.5.5:21", At("1.2.3.4", 81)},
+                      ServerCase{"HTTP=1.2.3.4:81", At("1.2.3.4", 81)},
+                      ServerCase{"https=9.9.9.9:443;7.7.7.7:8000", At("7.7.7.7", 8000)},
+                      ServerCase{"https=9.9.9.9:443;socks=8.8.8.8:1080", std::nullopt},
+                      ServerCase{"http://1.2.3.4:8080/", At("1.2.3.4", 8080)},
+                      ServerCase{"[::1]:8080", At("::1", 8080)}, ServerCase{"", std::nullopt},
+                      ServerCase{"1.2.3.4:0", std::nullopt}, ServerCase{"1.2.3.4:65536", std::nullopt},
+                      ServerCase{"1.2.3.4:80x", std::nullopt}, ServerCase{":8080", std::nullopt},
+                      ServerCase{"ba<d:80", std::nullopt}));
+
+using test::MapRegistry;
+
+TEST(SystemProxy, FollowsProxyEnable) {
+    struct Row {
+        std::optional<RegValue> enable;
+        bool on;
+    };
+    const Row rows[] = {{std::nullopt, false}, {RegValue(0u), false},  {RegValue(1u), true},
+                        {RegValue(7u), true},  {RegValue("0"), false}, {RegValue("1"), true}};
+    for (const Row& row : rows) {
+        MapRegistry registry;
+        registry.values["ProxyServer"] = std::string("1.2.3.4:8080");
+        if (row.enable) {
+            registry.values["ProxyEnable"] = *row.enable;
+        }
+        EXPECT_EQ(SystemHttpProxy(registry).has_value(), row.on);
+        EXPECT_EQ(ProxyEnableIsOn(row.enable), row.on);
+    }
+}
+
+TEST(SystemProxy, UnusableServerMeansDirect) {
+    MapRegistry registry;
+    registry.values["ProxyEnable"] = 1u;
+    EXPECT_FALSE(SystemHttpProxy(registry).has_value());
+    registry.values["ProxyServer"] = 8080u;
+    EXPECT_FALSE(SystemHttpProxy(registry).has_value());
+    registry.values["ProxyServer"] = std::string("nonsense:port");
+    EXPECT_FALSE(SystemHttpProxy(registry).has_value());
+}
+
+} // namespace
+} // namespace kestrovan

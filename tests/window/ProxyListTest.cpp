@@ -1,0 +1,327 @@
+// Fetching the proxy list (Command1 and WebBrowser1), selecting an entry and exporting the list.
+#include "tests/window/WindowTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace kestrovan::test {
+namespace {
+
+const QString kFetching = QStringLiteral("代理获取中......");
+const QString kNoList = QStringLiteral("代理获取失败,未找到代理列表.");
+const QString kBlank = QStringLiteral("about:blank");
+
+// --- fetch
+
+using FetchTest = StartedWindowTest;
+
+TEST_F(FetchTest, SilentHomeSiteLogsTheFailureAndKeepsTheOldList) {
+    W().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:80")});
+    h.http.Fail(h.endpoints.ProxyListPage());
+    const qsizetype navigationsBefore = h.WebBrowser(1).Navigations().size();
+
+    W().Command1->click();
+
+    EXPECT_EQ(NewUrls(), QStringList{kHomeBase + QStringLiteral("/kestrovan.htm")});
+    EXPECT_EQ(NewLog(), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
+    EXPECT_EQ(h.Entries(), (QStringList{"1.1.1.1:80", "2.2.2.2:80"}));
+    EXPECT_TRUE(W().Command1->isEnabled());
+    EXPECT_EQ(h.WebBrowser(1).Navigations().size(), navigationsBefore);
+}
+
+TEST_F(FetchTest, ListPageWithEntriesIsParsedAfterThePause) {
+    W().List1->addItems({QStringLiteral("old:1")});
+    // Any answer counts, an error text included.
+    h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("503 Service Unavailable"));
+
+    W().Command1->click();
+
+    EXPECT_EQ(h.Entries(), QStringList{});
+    EXPECT_FALSE(W().Command1->isEnabled());
+    EXPECT_EQ(h.WebBrowser(1).Navigations().last(), h.endpoints.ProxyListPage());
+    EXPECT_EQ(NewLog(), QStringList{kFetching});
+
+    int entriesDuringPause = -1;
+    h.sleeper.OnSleep([&](int) { entriesDuringPause = W().List1->count(); });
+    h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), kThreeEntryPage);
+
+    EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
+    EXPECT_EQ(entriesDuringPause, 0) << "the pause comes before the parse";
+    EXPECT_EQ(h.Entries(), kThreeEntries);
+    EXPECT_EQ(NewLog(), (QStringList{kFetching, QStringLiteral("代理获取结束,已成功获取3个. ")}));
+    EXPECT_EQ(W().List2->currentRow(), W().List2->count() - 1);
+    EXPECT_EQ(h.WebBrowser(1).Navigations().last(), kBlank);
+    EXPECT_TRUE(W().Command1->isEnabled());
+    EXPECT_EQ(W().focusWidget(), W().Command1);
+
+    // The blank page that follows starts nothing.
+    h.WebBrowser(1).Complete(kBlank, QString());
+    EXPECT_EQ(NewLog().size(), 2);
+    EXPECT_EQ(h.sleeper.Pauses().size(), 1u);
+}
+
+TEST_F(FetchTest, ANewFetchKeepsTheSelectedProxy) {
+    SelectEntry(QStringLiteral("9.9.9.9:3128"));
+    h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
+    W().Command1->click();
+    h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), kThreeEntryPage);
+    EXPECT_EQ(W().Text1, QStringLiteral("9.9.9.9"));
+    EXPECT_EQ(W().Text2, QStringLiteral("3128"));
+}
+
+// A completion of WebBrowser1 while a fetch is pending.
+enum class Outcome { Ignored, Failed, Parsed };
+
+struct CompletionCase {
+    const char* name;
+    bool listPageUrl; // the completed load is the proxy-list page itself (else about:blank)
+    std::optional<QString> body;
+    Outcome outcome;
+};
+
+class FetchCompletion : public StartedWindowTest, public ::testing::WithParamInterface<CompletionCase> {};
+
+TEST_P(FetchCompletion, EndsTheFetchOnlyForTheListPage) {
+    const CompletionCase& c = GetParam();
+    h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
+    W().Command1->click();
+    ASSERT_FALSE(W().Command1->isEnabled());
+
+    h.WebBrowser(1).Complete(c.listPageUrl ? h.endpoints.ProxyListPage() : kBlank, c.body);
+
+    switch (c.outcome) {
+    case Outcome::Ignored:
+        EXPECT_EQ(NewLog(), QStringList{kFetching});
+        EXPECT_FALSE(W().Command1->isEnabled());
+        EXPECT_TRUE(h.sleeper.Pauses().empty());
+        break;
+    case Outcome::Failed:
+        EXPECT_EQ(NewLog(), (QStringList{kFetching, kNoList}));
+        EXPECT_TRUE(W().Command1->isEnabled());
+        EXPECT_EQ(h.Entries(), QStringList{});
+        EXPECT_TRUE(h.sleeper.Pauses().empty()) << "no list, no pause";
+        break;
+    case Outcome::Parsed:
+        EXPECT_EQ(NewLog().size(), 2);
+        EXPECT_TRUE(W().Command1->isEnabled());
+        EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fetch, FetchCompletion,
+    ::testing::Values(CompletionCase{"BlankPage", false, QString(), Outcome::Ignored},
+                      CompletionCase{"BlankWithoutBody", false, std::nullopt, Outcome::Ignored},
+                      CompletionCase{"ErrorPage", true, QStringLiteral("404 Not Found"), Outcome::Failed},
+                      CompletionCase{"FailedLoadWithoutBody", true, std::nullopt, Outcome::Failed},
+                      CompletionCase{"ListWithoutPort8080", true, QStringLiteral("11.2.3.4:3128ok"),
+                                     Outcome::Failed},
+                      CompletionCase{"ListPage", true, kThreeEntryPage, Outcome::Parsed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FetchTest, ListPageWithoutListWhileIdleIsIgnored) {
+    h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), QStringLiteral("nothing here"));
+    EXPECT_TRUE(NewLog().isEmpty());
+    EXPECT_TRUE(W().Command1->isEnabled());
+}
+
+// --- selection
+
+struct SelectionCase {
+    const char* name;
+    QString entry;
+    QString host;
+    QString port;
+};
+
+class Selection : public StartedWindowTest, public ::testing::WithParamInterface<SelectionCase> {
+protected:
+    void SetUp() override {
+        StartedWindowTest::SetUp();
+        W().List1->addItems({QStringLiteral("7.7.7.7:7"), GetParam().entry});
+        W().Text1 = QStringLiteral("old host");
+        W().Text2 = QStringLiteral("old port");
+    }
+    void Check() const {
+        EXPECT_EQ(h.window->Text1, GetParam().host);
+        EXPECT_EQ(h.window->Text2, GetParam().port);
+    }
+};
+
+TEST_P(Selection, ByMouseClick) {
+    QListWidget* list = W().List1;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    ASSERT_EQ(list->currentRow(), 1);
+    Check();
+}
+
+TEST_P(Selection, ByKeyboard) {
+    W().List1->setCurrentRow(0);
+    QTest::keyClick(W().List1, Qt::Key_Down);
+    ASSERT_EQ(W().List1->currentRow(), 1);
+    Check();
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, Selection,
+                         ::testing::Values(SelectionCase{"HostAndPort", "10.0.0.1:8080", "10.0.0.1", "8080"},
+                                           SelectionCase{"TwoColons", "a:b:c", "a", "b:c"},
+                                           SelectionCase{"TrailingColon", "10.0.0.1:", "10.0.0.1", ""},
+                                           SelectionCase{"LeadingColon", ":8080", "", "8080"},
+                                           SelectionCase{"BlanksKept", " 10.0.0.1 : 80 ", " 10.0.0.1 ",
+                                                         " 80 "},
+                                           SelectionCase{"NoColonSelectsNothing", "10.0.0.1", "", ""},
+                                           SelectionCase{"EmptyEntrySelectsNothing", "", "", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- export
+
+const QString kExportFailed = QStringLiteral("代理导出失败,无法写入文件.");
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+class ExportTest : public StartedWindowTest {
+protected:
+    QString Target(const QString& name = QStringLiteral("proxies.txt")) const { return dir.filePath(name); }
+    QStringList DirEntries() const {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(ExportTest, DialogAsksForAPlainNameWithTheOverwritePrompt) {
+    W().Command2->click();
+    ASSERT_EQ(h.saveDialog.Shown().size(), 1u);
+    const SaveDialogOptions& options = h.saveDialog.Shown()[0];
+    EXPECT_EQ(options.title, QStringLiteral("保存代理"));
+    EXPECT_EQ(options.filter, QStringLiteral("文本文件(*.txt)|*.txt|word文档(*.doc)|*.doc"));
+    EXPECT_TRUE(options.overwritePrompt);
+}
+
+TEST_F(ExportTest, CancelWritesNothingAndSaysNothing) {
+    W().List1->addItems(kThreeEntries);
+    h.saveDialog.QueueAnswer(std::nullopt);
+    W().Command2->click();
+    EXPECT_TRUE(DirEntries().isEmpty());
+    EXPECT_TRUE(NewLog().isEmpty());
+}
+
+struct ExportCase {
+    const char* name;
+    QStringList entries;
+    QByteArray bytes;
+};
+
+class ExportBytes : public ExportTest, public ::testing::WithParamInterface<ExportCase> {};
+
+TEST_P(ExportBytes, ReplaceTheWholeFile) {
+    W().List1->addItems(GetParam().entries);
+    // A longer old file: nothing of it may survive behind the new text.
+    WriteFile(Target(QStringLiteral("list.doc")), QByteArray(4096, 'x'));
+    h.saveDialog.QueueAnswer(Target(QStringLiteral("list.doc")));
+
+    W().Command2->click();
+
+    EXPECT_EQ(ReadAll(Target(QStringLiteral("list.doc"))), GetParam().bytes);
+    EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("list.doc")}) << "no name of its own, no leftovers";
+    EXPECT_TRUE(NewLog().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Export, ExportBytes,
+                         ::testing::Values(ExportCase{"ThreeEntries",
+                                                      {"10.0.0.1:8080", "10.0.0.2:3128", "10.0.0.3:80"},
+                                                      "10.0.0.1:8080\r\n10.0.0.2:3128\r\n10.0.0.3:80\r\n"},
+                                           ExportCase{"EmptyList", {}, "\r\n"},
+                                           ExportCase{"LeadingEmptyEntries",
+                                                      {"", "", "10.0.0.1:8080", "", "b:1"},
+                                                      "10.0.0.1:8080\r\n\r\nb:1\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ExportTest, NewFileIsCreated) {
+    W().List1->addItems({QStringLiteral("1.2.3.4:80")});
+    h.saveDialog.QueueAnswer(Target());
+    W().Command2->click();
+    EXPECT_EQ(ReadAll(Target()), QByteArray("1.2.3.4:80\r\n"));
+}
+
+TEST_F(ExportTest, DirectoryThatDoesNotExistIsReported) {
+    W().List1->addItems(kThreeEntries);
+    h.saveDialog.QueueAnswer(dir.filePath(QStringLiteral("missing/proxies.txt")));
+    W().Command2->click();
+    EXPECT_EQ(NewLog(), QStringList{kExportFailed});
+    EXPECT_TRUE(DirEntries().isEmpty());
+}
+
+TEST_F(ExportTest, ReadOnlyDirectoryKeepsTheOldFile) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only directories; the size-limit case covers this as root";
+    }
+    W().List1->addItems(kThreeEntries);
+    WriteFile(Target(), "old list\r\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    h.saveDialog.QueueAnswer(Target());
+    W().Command2->click();
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(ReadAll(Target()), QByteArray("old list\r\n"));
+    EXPECT_EQ(NewLog(), QStringList{kExportFailed});
+}
+
+// Makes writes beyond a few bytes fail (EFBIG) for as long as it lives, also for root.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST_F(ExportTest, WriteThatFailsPartWayKeepsTheOldFile) {
+    QStringList entries;
+    for (int i = 0; i < 500; ++i) {
+        entries << QStringLiteral("10.0.%1.%2:8080").arg(i / 250).arg(i % 250);
+    }
+    W().List1->addItems(entries);
+    WriteFile(Target(), "old list\r\n");
+    h.saveDialog.QueueAnswer(Target());
+    {
+        const FileSizeLimit limit(64);
+        W().Command2->click();
+    }
+    EXPECT_EQ(ReadAll(Target()), QByteArray("old list\r\n"));
+    EXPECT_EQ(NewLog(), QStringList{kExportFailed});
+    EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("proxies.txt")}) << "the partial file is removed";
+}
+
+} // namespace
+} // namespace kestrovan::test

@@ -1,0 +1,168 @@
+// Command5 (enable), Command6 (disable) and the status line that Timer1 keeps up to date.
+#include "tests/window/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrovan::test {
+namespace {
+
+const std::string kCreateKey = std::string("create ") + kSettingsSubKey;
+
+std::string Dword(std::uint32_t value) {
+    std::string data(4, '\0');
+    for (std::size_t i = 0; i < 4; ++i) {
+        data[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+    }
+    return data;
+}
+
+class SwitchTest : public StartedWindowTest {
+protected:
+    // timeout() is a private signal; invoking it stands for one tick without waiting a second.
+    void Tick() { QMetaObject::invokeMethod(W().Timer1, "timeout", Qt::DirectConnection); }
+    QString Caption() { return W().lblproxymsg->text(); }
+};
+
+TEST_F(SwitchTest, EnableWithoutSelectionOnlyLogs) {
+    W().CurrentProxy = QStringLiteral("5.5.5.5:55");
+    W().Command5->click();
+    EXPECT_EQ(NewLog(), QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")});
+    EXPECT_TRUE(h.registry.Calls().empty());
+    EXPECT_EQ(h.internetSettings.Notifications(), 0);
+    EXPECT_EQ(W().CurrentProxy, QStringLiteral("5.5.5.5:55"));
+}
+
+TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
+    SelectEntry(QStringLiteral("10.0.0.1:8080"));
+    std::size_t callsAtNotification = 0;
+    h.internetSettings.OnNotify([&] { callsAtNotification = h.registry.Calls().size(); });
+
+    W().Command5->click();
+
+    const std::vector<std::string> expected{kCreateKey, "set ProxyServer 1 13", "close",
+                                            kCreateKey, "set ProxyEnable 4 4",  "close"};
+    EXPECT_EQ(h.registry.Calls(), expected);
+    EXPECT_EQ(h.internetSettings.Notifications(), 1);
+    EXPECT_EQ(callsAtNotification, expected.size()) << "the notification comes last";
+    EXPECT_EQ(h.registry.OpenHandles(), 0u);
+    EXPECT_EQ(W().CurrentProxy, QStringLiteral("10.0.0.1:8080"));
+    EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:8080")));
+    EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(1)));
+    EXPECT_TRUE(NewLog().isEmpty()) << "success is shown by the status line only";
+
+    Tick();
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态:启用 10.0.0.1:8080"));
+}
+
+TEST_F(SwitchTest, EnableWithAnEmptyPortKeepsTheColon) {
+    SelectEntry(QStringLiteral("10.0.0.1:"));
+    W().Command5->click();
+    EXPECT_EQ(W().CurrentProxy, QStringLiteral("10.0.0.1:"));
+    EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:")));
+}
+
+TEST_F(SwitchTest, FailedServerWriteStillWritesTheFlagAndNotifies) {
+    SelectEntry(QStringLiteral("10.0.0.1:8080"));
+    h.registry.FailCallsStartingWith("set ProxyServer");
+
+    W().Command5->click();
+
+    EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, "set ProxyServer 1 13", "close",
+                                                            kCreateKey, "set ProxyEnable 4 4", "close"}));
+    EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(1)));
+    EXPECT_EQ(h.internetSettings.Notifications(), 1);
+    EXPECT_TRUE(NewLog().isEmpty());
+}
+
+TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
+    h.registry.SetString(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer", "10.0.0.1:8080");
+    h.registry.SetDword(kHkeyCurrentUser, kSettingsSubKey, "ProxyEnable", 1);
+    W().CurrentProxy = QStringLiteral("10.0.0.1:8080");
+
+    W().Command6->click();
+
+    EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, "delete ProxyServer", "close",
+                                                            kCreateKey, "set ProxyEnable 4 4", "close"}));
+    EXPECT_EQ(Setting("ProxyServer"), std::nullopt);
+    EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
+    EXPECT_EQ(h.internetSettings.Notifications(), 1);
+    EXPECT_TRUE(W().CurrentProxy.isEmpty());
+
+    Tick();
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态:关闭"));
+}
+
+TEST_F(SwitchTest, DisableWhenAlreadyOffStillWritesTheFlagAndNotifies) {
+    W().Command6->click();
+    EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
+    EXPECT_EQ(h.internetSettings.Notifications(), 1);
+    EXPECT_TRUE(NewLog().isEmpty());
+}
+
+// --- the status line for what the registry holds, whoever wrote it
+
+using Stored = std::optional<std::variant<std::string, std::uint32_t>>;
+
+struct CaptionCase {
+    const char* name;
+    Stored server;
+    Stored flag;
+    QString caption;
+};
+
+void Store(FakeRegistry& registry, const char* name, const Stored& value) {
+    if (!value) {
+        registry.Remove(kHkeyCurrentUser, kSettingsSubKey, name);
+    } else if (const auto* number = std::get_if<std::uint32_t>(&*value)) {
+        registry.SetDword(kHkeyCurrentUser, kSettingsSubKey, name, *number);
+    } else {
+        registry.SetString(kHkeyCurrentUser, kSettingsSubKey, name, std::get<std::string>(*value));
+    }
+}
+
+class StatusLine : public SwitchTest, public ::testing::WithParamInterface<CaptionCase> {};
+
+TEST_P(StatusLine, ShowsTheStoredStateAtTheNextTick) {
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态")) << "the design caption until the first tick";
+    Store(h.registry, "ProxyServer", GetParam().server);
+    Store(h.registry, "ProxyEnable", GetParam().flag);
+    Tick();
+    EXPECT_EQ(Caption(), GetParam().caption);
+    EXPECT_TRUE(h.registry.Calls().empty()) << "the monitor only reads";
+    EXPECT_TRUE(NewLog().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitor, StatusLine,
+    ::testing::Values(
+        CaptionCase{"FlagZeroNumber", std::string("1.2.3.4:80"), 0u, QStringLiteral("代理状态:关闭")},
+        CaptionCase{"FlagZeroText", std::string("1.2.3.4:80"), std::string("0"),
+                    QStringLiteral("代理状态:关闭")},
+        CaptionCase{"OnWithoutServer", std::nullopt, 1u, QStringLiteral("代理状态:启用 ")},
+        CaptionCase{"NoFlagAtAll", std::string("1.2.3.4:80"), std::nullopt,
+                    QStringLiteral("代理状态:启用 1.2.3.4:80")},
+        CaptionCase{"NothingStored", std::nullopt, std::nullopt, QStringLiteral("代理状态:启用 ")},
+        CaptionCase{"PerProtocolServer", std::string("http=1.2.3.4:80;https=1.2.3.4:443"), 1u,
+                    QStringLiteral("代理状态:启用 http=1.2.3.4:80;https=1.2.3.4:443")},
+        CaptionCase{"FlagOneText", std::string("1.2.3.4:80"), std::string("1"),
+                    QStringLiteral("代理状态:启用 1.2.3.4:80")},
+        CaptionCase{"FlagZeroPaddedText", std::string("1.2.3.4:80"), std::string("00"),
+                    QStringLiteral("代理状态:启用 1.2.3.4:80")},
+        CaptionCase{"EmptyServerText", std::string(), 1u, QStringLiteral("代理状态:启用 ")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SwitchTest, StatusLineFollowsChangesMadeElsewhere) {
+    Store(h.registry, "ProxyServer", std::string("8.8.8.8:3128"));
+    Store(h.registry, "ProxyEnable", 1u);
+    Tick();
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态:启用 8.8.8.8:3128"));
+    Store(h.registry, "ProxyEnable", 0u);
+    Tick();
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态:关闭"));
+}
+
+} // namespace
+} // namespace kestrovan::test

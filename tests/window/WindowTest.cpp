@@ -1,0 +1,201 @@
+// The window's controls in their design state, the message log, the fixed size and the close
+// confirmation.
+#include "tests/window/WindowTestSupport.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace kestrovan::test {
+namespace {
+
+QString Caption(const QWidget* widget) {
+    if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) {
+        return frame->title();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return button->text();
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        return label->text();
+    }
+    return QStringLiteral("<no caption>");
+}
+
+TEST(FrmhomeDesign, ControlsCarryTheirNamesAndCaptions) {
+    FrmhomeHarness h;
+    const Frmhome& w = *h.window;
+    const std::vector<std::pair<const char*, QString>> expected{
+        {"Frame1", QStringLiteral("程序控制栏")}, {"Command1", QStringLiteral("获取代理")},
+        {"Command8", QStringLiteral("代理测速")}, {"Command3", QStringLiteral("查询归属")},
+        {"Command2", QStringLiteral("导出代理")}, {"Command5", QStringLiteral("启用代理")},
+        {"Command6", QStringLiteral("关闭代理")}, {"Command4", QStringLiteral("退出程序")},
+        {"Frame2", QStringLiteral("代理状态栏")}, {"lblproxymsg", QStringLiteral("代理状态")},
+        {"Frame3", QStringLiteral("信息提示栏")}, {"Frame4", QStringLiteral("软件信息栏")},
+        {"lbltitle", QStringLiteral("名称")},     {"lblversion", QStringLiteral("版本")},
+        {"lblmsg1_0", QStringLiteral("功能")},    {"lblmsg1_1", QStringLiteral("设计")},
+        {"lblmsg1_2", QStringLiteral("发布")},    {"lblmsg1_3", QStringLiteral("主页")},
+    };
+    for (const auto& [name, caption] : expected) {
+        const auto* widget = w.findChild<QWidget*>(QString::fromLatin1(name));
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(Caption(widget), caption) << name;
+    }
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("【Tolvaren】"));
+    EXPECT_EQ(w.objectName(), QStringLiteral("Frmhome"));
+    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List1")), w.List1);
+    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List2")), w.List2);
+    // Buttons sit in the controls frame, the log in the messages frame.
+    EXPECT_EQ(w.Command4->parentWidget(), w.Frame1);
+    EXPECT_EQ(w.List1->parentWidget(), w.Frame1);
+    EXPECT_EQ(w.List2->parentWidget(), w.Frame3);
+    EXPECT_EQ(w.lblproxymsg->parentWidget(), w.Frame2);
+}
+
+TEST(FrmhomeDesign, TabGoesThroughTheButtonsThenTheTwoLists) {
+    FrmhomeHarness h;
+    const Frmhome& w = *h.window;
+    QStringList order;
+    QWidget* widget = w.Command1;
+    do {
+        if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->window() == h.window.get()) {
+            order << widget->objectName();
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != w.Command1 && order.size() < 50);
+    const QStringList expected{"Command1", "Command8", "Command3", "Command2", "Command5",
+                               "Command6", "Command4", "List1",    "List2"};
+    EXPECT_EQ(order, expected);
+}
+
+TEST(FrmhomeDesign, StartsIdleWithTheMonitorRunning) {
+    FrmhomeHarness h;
+    const Frmhome& w = *h.window;
+    for (const QPushButton* button :
+         {w.Command1, w.Command2, w.Command3, w.Command4, w.Command5, w.Command6, w.Command8}) {
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    }
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.Timer1->interval(), 1000);
+    EXPECT_FALSE(w.Timer5->isActive());
+    EXPECT_EQ(w.Timer5->interval(), 100);
+    EXPECT_EQ(w.Timer5->timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(w.Text1.isEmpty());
+    EXPECT_TRUE(w.Text2.isEmpty());
+    EXPECT_TRUE(w.CurrentProxy.isEmpty());
+    EXPECT_EQ(w.SpeedTestTicks, 0.0f);
+    EXPECT_EQ(w.List1->count(), 0);
+    EXPECT_EQ(w.List2->count(), 0);
+    EXPECT_EQ(w.List1->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(w.List1->isSortingEnabled());
+}
+
+TEST(FrmhomeDesign, KeepsItsDesignSize) {
+    FrmhomeHarness h;
+    Frmhome& w = *h.window;
+    const QSize design(552, 387); // 8280 x 5805 twips
+    EXPECT_EQ(w.minimumSize(), design);
+    EXPECT_EQ(w.maximumSize(), design);
+    w.show();
+    w.resize(800, 600);
+    EXPECT_EQ(w.size(), design);
+    w.showMinimized();
+    w.showNormal();
+    EXPECT_EQ(w.size(), design);
+}
+
+TEST(MessageLog, NewLineIsSelectedEvenWhenTheUserPickedAnOlderOne) {
+    FrmhomeHarness h;
+    Frmhome& w = *h.window;
+    w.show();
+    w.AppendLog(QStringLiteral("first"));
+    w.AppendLog(QStringLiteral("second"));
+    EXPECT_EQ(w.List2->currentRow(), 1);
+
+    w.List2->setCurrentRow(0);
+    w.AppendLog(QStringLiteral("third "));
+
+    EXPECT_EQ(h.Log(), (QStringList{"first", "second", "third "}))
+        << "lines are kept exactly, blanks included";
+    EXPECT_EQ(w.List2->currentRow(), 2);
+    ASSERT_EQ(w.List2->selectedItems().size(), 1);
+    EXPECT_EQ(w.List2->selectedItems().first()->text(), QStringLiteral("third "));
+}
+
+TEST(MessageLog, RepeatedLinesStaySeparate) {
+    FrmhomeHarness h;
+    for (int i = 0; i < 3; ++i) {
+        h.window->AppendLog(QStringLiteral("same"));
+    }
+    EXPECT_EQ(h.Log(), (QStringList{"same", "same", "same"}));
+    EXPECT_EQ(h.window->List2->currentRow(), 2);
+}
+
+// --- closing: every request asks; Cancel leaves all as it was, OK ends once
+
+enum class CloseSource { ExitButton, CloseBox };
+
+struct CloseCase {
+    const char* name;
+    CloseSource source;
+    MessageAnswer answer;
+};
+
+class CloseConfirmation : public StartedWindowTest, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseConfirmation, AsksAndEndsOnlyOnOk) {
+    const CloseCase& c = GetParam();
+    W().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:8080")});
+    W().List1->setCurrentRow(1);
+    const QStringList entriesBefore = h.Entries();
+    const QStringList logBefore = h.Log();
+    h.messageDialog.QueueAnswer(c.answer);
+
+    if (c.source == CloseSource::ExitButton) {
+        W().Command4->click();
+    } else {
+        W().close();
+    }
+
+    ASSERT_EQ(h.messageDialog.Shown().size(), 1u);
+    const ShownMessage& box = h.messageDialog.Shown()[0];
+    EXPECT_EQ(box.text, QStringLiteral("您是否确定退出程序?"));
+    EXPECT_EQ(box.title, QStringLiteral("退出提示"));
+    EXPECT_EQ(box.icon, MessageIcon::Question);
+    EXPECT_EQ(box.buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(h.Log(), logBefore) << "closing logs nothing";
+    EXPECT_TRUE(h.registry.Calls().empty()) << "closing leaves the system proxy alone";
+    if (c.answer == MessageAnswer::Ok) {
+        EXPECT_EQ(h.terminator.Ends(), 1);
+    } else {
+        EXPECT_EQ(h.terminator.Ends(), 0);
+        EXPECT_TRUE(W().isVisible());
+        EXPECT_EQ(h.Entries(), entriesBefore);
+        EXPECT_EQ(W().List1->currentRow(), 1);
+        EXPECT_TRUE(W().Timer1->isActive());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exit, CloseConfirmation,
+    ::testing::Values(CloseCase{"ExitButtonCancel", CloseSource::ExitButton, MessageAnswer::Cancel},
+                      CloseCase{"ExitButtonOk", CloseSource::ExitButton, MessageAnswer::Ok},
+                      CloseCase{"CloseBoxCancel", CloseSource::CloseBox, MessageAnswer::Cancel},
+                      CloseCase{"CloseBoxOk", CloseSource::CloseBox, MessageAnswer::Ok}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StartedWindowTest, CancelledCloseCanBeAskedAgain) {
+    h.messageDialog.QueueAnswer(MessageAnswer::Cancel);
+    h.messageDialog.QueueAnswer(MessageAnswer::Ok);
+    W().Command4->click();
+    EXPECT_EQ(h.terminator.Ends(), 0);
+    W().Command4->click();
+    EXPECT_EQ(h.messageDialog.Shown().size(), 2u);
+    EXPECT_EQ(h.terminator.Ends(), 1);
+}
+
+} // namespace
+} // namespace kestrovan::test

@@ -1,0 +1,160 @@
+#include "web/NetworkPageLoader.h"
+
+#include "web/PageDecoding.h"
+#include "web/ReplyStatus.h"
+#include "web/PageText.h"
+#include "web/SystemProxySettings.h"
+
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+namespace kestrovan {
+namespace {
+
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
+
+bool IsBlankPage(const QString& url) {
+    return url.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0;
+}
+
+bool IsHttpUrl(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+QNetworkProxy ProxyFor(RegistryReader& registry) {
+    std::optional<ProxyEndpoint> proxy;
+    try {
+        proxy = SystemHttpProxy(registry);
+    } catch (...) {
+        proxy.reset();
+    }
+    if (!proxy) {
+        // Explicitly direct: Qt would otherwise use proxy variables of the environment.
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    }
+    return QNetworkProxy(QNetworkProxy::HttpProxy, proxy->host, proxy->port);
+}
+
+std::optional<QString> TextOfAnswer(const QByteArray& body, const QByteArray& contentType) {
+    const QByteArray charset = CharsetFromContentType(contentType);
+    if (contentType.trimmed().toLower().startsWith("text/plain")) {
+        // A plain text document shows as preformatted text.
+        QString text = DecodePage(body, charset);
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(u'\r', u'\n');
+        return text;
+    }
+    return PageBodyText(body, charset);
+}
+
+} // namespace
+
+NetworkPageLoader::NetworkPageLoader(RegistryReader& registry) : registry_(registry) {}
+
+NetworkPageLoader::~NetworkPageLoader() {
+    Abandon();
+}
+
+void NetworkPageLoader::Navigate(const QString& url) {
+    Abandon();
+    url_ = url;
+    if (IsBlankPage(url)) {
+        CompleteLater(QString());
+        return;
+    }
+    StartLoad(url);
+}
+
+void NetworkPageLoader::StartLoad(const QString& url) {
+    const QUrl address(url);
+    if (!IsHttpUrl(address)) {
+        CompleteLater(QString());
+        return;
+    }
+    // The proxy as the registry holds it now: a switch just before the load takes effect.
+    network_.setProxy(ProxyFor(registry_));
+    QNetworkRequest request(address);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setTransferTimeout(kTransferTimeoutMs);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+
+    QNetworkReply* reply = network_.get(request);
+    if (!reply) {
+        CompleteLater(QString());
+        return;
+    }
+    reply_ = reply;
+    reply->setReadBufferSize(kReadBufferBytes);
+    connect(reply, &QNetworkReply::readyRead, this, &NetworkPageLoader::ReadAvailable);
+    connect(reply, &QNetworkReply::finished, this, &NetworkPageLoader::LoadFinished);
+}
+
+void NetworkPageLoader::ReadAvailable() {
+    if (!reply_) {
+        return;
+    }
+    const qint64 available = reply_->bytesAvailable();
+    if (body_.size() + available > kMaxBodyBytes) {
+        // Too large to be a page of ours: a failed load, and nothing more is read.
+        Complete(QString());
+        return;
+    }
+    body_.append(reply_->read(available));
+}
+
+void NetworkPageLoader::LoadFinished() {
+    if (!reply_) {
+        return;
+    }
+    ReadAvailable();
+    if (!reply_) {
+        return; // ReadAvailable ended the load as too large.
+    }
+    std::optional<QString> text = QString();
+    if (HasCompleteAnswer(*reply_, body_.size())) {
+        text = TextOfAnswer(body_, reply_->rawHeader("Content-Type"));
+    }
+    Complete(std::move(text));
+}
+
+void NetworkPageLoader::Abandon() {
+    ++generation_;
+    body_ = QByteArray();
+    if (reply_) {
+        QNetworkReply* reply = reply_.data();
+        reply_.clear();
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void NetworkPageLoader::Complete(std::optional<QString> bodyText) {
+    Abandon();
+    bodyText_ = std::move(bodyText);
+    emit DocumentComplete(url_);
+}
+
+void NetworkPageLoader::CompleteLater(std::optional<QString> bodyText) {
+    const quint64 generation = generation_;
+    QTimer::singleShot(0, this, [this, generation, text = std::move(bodyText)] {
+        if (generation == generation_) {
+            Complete(text);
+        }
+    });
+}
+
+NetworkPageLoaderFactory::NetworkPageLoaderFactory(RegistryReader& registry) : registry_(registry) {}
+
+std::unique_ptr<PageLoader> NetworkPageLoaderFactory::CreatePageLoader() {
+    return std::make_unique<NetworkPageLoader>(registry_);
+}
+
+} // namespace kestrovan

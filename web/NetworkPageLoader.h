@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/PageLoader.h"
+#include "platform/RegistryReader.h"
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+
+class QNetworkReply;
+
+namespace kestrovan {
+
+// Loads pages over Qt Network through the proxy the current user's Internet Settings hold when
+// each load starts, and keeps the body text of the last completed load.
+class NetworkPageLoader final : public PageLoader {
+    Q_OBJECT
+public:
+    // A larger page is dropped as a failed load.
+    static constexpr qint64 kMaxBodyBytes = 16 * 1024 * 1024;
+    // A server or proxy that stops sending ends the load after this long without data.
+    static constexpr int kTransferTimeoutMs = 60'000;
+    static constexpr int kMaxRedirects = 10;
+
+    explicit NetworkPageLoader(RegistryReader& registry);
+    ~NetworkPageLoader() override;
+
+    void Navigate(const QString& url) override;
+    void SetSilent(bool silent) override { silent_ = silent; }
+    bool Silent() const { return silent_; }
+    std::optional<QString> BodyText() const override { return bodyText_; }
+
+private:
+    void StartLoad(const QString& url);
+    void ReadAvailable();
+    void LoadFinished();
+    void Abandon();
+    // Ends the current load with this body text and reports it.
+    void Complete(std::optional<QString> bodyText);
+    // Completes from the event loop, unless another Navigate comes first.
+    void CompleteLater(std::optional<QString> bodyText);
+
+    RegistryReader& registry_;
+    QNetworkAccessManager network_;
+    QPointer<QNetworkReply> reply_;
+    QString url_;
+    QByteArray body_;
+    quint64 generation_ = 0;
+    bool silent_ = false;
+    std::optional<QString> bodyText_;
+};
+
+class NetworkPageLoaderFactory final : public PageLoaderFactory {
+public:
+    explicit NetworkPageLoaderFactory(RegistryReader& registry);
+
+    std::unique_ptr<PageLoader> CreatePageLoader() override;
+
+private:
+    RegistryReader& registry_;
+};
+
+} // namespace kestrovan
