@@ -11,7 +11,7 @@ packages=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # running the demo: a CJK font for the captions, a virtual display, real HTTP proxies
-    fonts-wqy-microhei xvfb xauth x11-utils imagemagick tinyproxy xdg-utils
+    fonts-wqy-microhei xvfb xauth x11-utils x11-apps imagemagick tinyproxy xdg-utils
     # the desktop bridge's targets and the end-to-end run: GSettings schemas, a session bus and
     # the accessibility bus with its Python bindings
     gsettings-desktop-schemas dconf-gsettings-backend dbus dbus-x11 at-spi2-core python3 python3-gi

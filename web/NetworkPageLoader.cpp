@@ -27,7 +27,7 @@ bool IsHttpUrl(const QUrl& url) {
 }
 
 QNetworkProxy ProxyFor(RegistryReader& registry) {
-    std::optional<ProxyEndpoint> proxy;
+    std::optional<HttpProxyAddress> proxy;
     try {
         proxy = SystemHttpProxy(registry);
     } catch (...) {

@@ -49,7 +49,7 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 }
 
 // "host", "host:port", "[v6]:port", optionally after "http://" and before a "/".
-std::optional<ProxyEndpoint> ParseAddress(std::string_view text) {
+std::optional<HttpProxyAddress> ParseAddress(std::string_view text) {
     text = Trimmed(text);
     if (const auto scheme = text.find("://"); scheme != std::string_view::npos) {
         text = text.substr(scheme + 3);
@@ -87,7 +87,7 @@ std::optional<ProxyEndpoint> ParseAddress(std::string_view text) {
     if (!check.isValid() || check.host().isEmpty()) {
         return std::nullopt;
     }
-    return ProxyEndpoint{hostText, *port};
+    return HttpProxyAddress{hostText, *port};
 }
 
 } // namespace
@@ -102,7 +102,7 @@ bool ProxyEnableIsOn(const std::optional<RegValue>& value) {
     return std::get<std::string>(*value) != "0";
 }
 
-std::optional<ProxyEndpoint> ParseProxyServer(std::string_view value) {
+std::optional<HttpProxyAddress> ParseHttpProxyServer(std::string_view value) {
     std::optional<std::string_view> plain;
     while (!value.empty()) {
         const auto separator = value.find_first_of("; ");
@@ -123,13 +123,13 @@ std::optional<ProxyEndpoint> ParseProxyServer(std::string_view value) {
     return plain ? ParseAddress(*plain) : std::nullopt;
 }
 
-std::optional<ProxyEndpoint> SystemHttpProxy(RegistryReader& registry) {
+std::optional<HttpProxyAddress> SystemHttpProxy(RegistryReader& registry) {
     if (!ProxyEnableIsOn(registry.ReadValue(kHkeyCurrentUser, kInternetSettings, "ProxyEnable"))) {
         return std::nullopt;
     }
     const auto server = registry.ReadValue(kHkeyCurrentUser, kInternetSettings, "ProxyServer");
     const auto* text = server ? std::get_if<std::string>(&*server) : nullptr;
-    return text ? ParseProxyServer(*text) : std::nullopt;
+    return text ? ParseHttpProxyServer(*text) : std::nullopt;
 }
 
 } // namespace kestrovan

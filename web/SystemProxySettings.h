@@ -9,11 +9,11 @@
 
 namespace kestrovan {
 
-struct ProxyEndpoint {
+struct HttpProxyAddress {
     QString host;
     quint16 port = 0;
 
-    bool operator==(const ProxyEndpoint&) const = default;
+    bool operator==(const HttpProxyAddress&) const = default;
 };
 
 // True when a "ProxyEnable" value switches the proxy on: a number other than 0 or a text other than
@@ -23,10 +23,10 @@ bool ProxyEnableIsOn(const std::optional<RegValue>& value);
 // The proxy for HTTP in a "ProxyServer" value: "host:port", or the "http=" entry of a per-protocol
 // list "http=h:p;https=h:p", else its first entry without a protocol. A missing port means 80.
 // nullopt when the value names no usable proxy.
-std::optional<ProxyEndpoint> ParseProxyServer(std::string_view value);
+std::optional<HttpProxyAddress> ParseHttpProxyServer(std::string_view value);
 
 // The HTTP proxy that the current user's Internet Settings put in force now; nullopt for a direct
 // connection (proxy off, or its address unusable).
-std::optional<ProxyEndpoint> SystemHttpProxy(RegistryReader& registry);
+std::optional<HttpProxyAddress> SystemHttpProxy(RegistryReader& registry);
 
 } // namespace kestrovan

@@ -1,5 +1,6 @@
 #include "platform/linux/DesktopProxyValue.h"
 #include "platform/linux/KdeProxyFile.h"
+#include "web/SystemProxySettings.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,28 @@ TEST(KdeProxyReadTest, MapsProxyTypeToTheMode) {
     const DesktopProxyValue pac = ReadKdeProxy("[Proxy Settings]\nProxyType=2\nProxy Config Script=x.pac\n");
     EXPECT_EQ(pac.mode, DesktopProxyMode::Other);
     EXPECT_EQ(pac.otherMode, "2");
+}
+
+} // namespace
+} // namespace kestrovan
+
+namespace kestrovan {
+namespace {
+
+// The page loaders and the desktop bridge both read "ProxyServer", each for its own purpose. Linked
+// into one program, each must keep its own reading (the bridge needs an explicit port, the page
+// loader takes 80 for a missing one).
+TEST(ProxyServerReadersTest, BridgeAndPageLoaderKeepTheirOwnReadings) {
+    const auto desktop = ParseProxyServer("http=10.0.0.1:3128;https=10.0.0.2:443");
+    ASSERT_TRUE(desktop.has_value());
+    EXPECT_EQ(desktop->http, (ProxyEndpoint{"10.0.0.1", 3128}));
+    EXPECT_EQ(desktop->https, (ProxyEndpoint{"10.0.0.2", 443}));
+    EXPECT_FALSE(ParseProxyServer("10.0.0.1").has_value());
+
+    const auto loader = ParseHttpProxyServer("10.0.0.1");
+    ASSERT_TRUE(loader.has_value());
+    EXPECT_EQ(loader->host, QStringLiteral("10.0.0.1"));
+    EXPECT_EQ(loader->port, 80);
 }
 
 } // namespace

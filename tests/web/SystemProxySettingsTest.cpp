@@ -9,16 +9,16 @@ namespace {
 
 struct ServerCase {
     const char* value;
-    std::optional<ProxyEndpoint> expected;
+    std::optional<HttpProxyAddress> expected;
 };
 
 class ProxyServerValue : public ::testing::TestWithParam<ServerCase> {};
 
 TEST_P(ProxyServerValue, GivesTheHttpProxy) {
-    EXPECT_EQ(ParseProxyServer(GetParam().value), GetParam().expected) << GetParam().value;
+    EXPECT_EQ(ParseHttpProxyServer(GetParam().value), GetParam().expected) << GetParam().value;
 }
 
-ProxyEndpoint At(const char* host, quint16 port) {
+HttpProxyAddress At(const char* host, quint16 port) {
     return {QString::fromLatin1(host), port};
 }
 
