@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-qpa-plugins
+    qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-qpa-plugins libqt6svg6
     libsqlite3-dev libxml2-dev libglib2.0-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
