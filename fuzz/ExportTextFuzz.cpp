@@ -4,6 +4,7 @@
 
 #include "fuzz/FuzzText.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -44,6 +45,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (exported.size() != expectedSize || exported.compare(at, 2, u"\r\n") != 0) {
         std::abort();
+    }
+
+    // Cut back at each CR LF, the text gives the entries again, as long as none holds a CR LF.
+    bool plain = true;
+    for (const auto& entry : entries) {
+        plain = plain && entry.find(u"\r\n") == std::u16string::npos;
+    }
+    if (plain && firstNonEmpty < entries.size()) {
+        std::vector<std::u16string> back;
+        std::size_t from = 0;
+        for (auto cut = exported.find(u"\r\n"); cut != std::u16string::npos;
+             cut = exported.find(u"\r\n", from)) {
+            back.emplace_back(exported.substr(from, cut - from));
+            from = cut + 2;
+        }
+        if (from != exported.size() ||
+            !std::equal(back.begin(), back.end(),
+                        entries.begin() + static_cast<std::ptrdiff_t>(firstNonEmpty), entries.end())) {
+            std::abort();
+        }
     }
     return 0;
 }

@@ -29,6 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     const bool atSecondMarker = view.substr(end).starts_with(kLocationSecondMarker);
+    // It lies between the first marker and the first second marker after it, when there is one.
+    const auto secondAfterStart = view.find(kLocationSecondMarker, start);
+    if (secondAfterStart != std::u16string_view::npos && secondAfterStart != end) {
+        std::abort();
+    }
     if (!atSecondMarker) {
         const bool atLineEnd = end == view.size() || view[end] == u'\n' || view[end] == u'\r';
         const bool secondAfter = view.find(kLocationSecondMarker, start) != std::u16string_view::npos;

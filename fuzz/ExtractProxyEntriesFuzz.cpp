@@ -4,6 +4,7 @@
 
 #include "fuzz/FuzzText.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -74,6 +75,55 @@ ProxyEntries reference(std::u16string_view text) {
     return r;
 }
 
+void Require(bool ok, const char* property) {
+    if (!ok) {
+        std::fprintf(stderr, "proxy entries property failed: %s\n", property);
+        std::abort();
+    }
+}
+
+// Apart from the reference: each entry stands in the text right after its marker and right
+// before an "ok", in page order, and the count text names the last marker that was found.
+void CheckPositions(std::u16string_view text, const ProxyEntries& got) {
+    if (got.entries.empty()) {
+        return;
+    }
+    Require(got.firstMarkerPos.has_value(), "entries come with the first marker's position");
+    // Entry 1 runs from just after the first "1" (the start without one) to the first "ok".
+    const auto a = static_cast<std::size_t>(*got.firstMarkerPos);
+    const std::u16string& first = got.entries.front();
+    Require(a == 0 ? text.find(u'1') == std::u16string_view::npos : text.find(u'1') == a - 1,
+            "entry 1 starts after the first 1");
+    Require(text.find(u"ok") == a + first.size() && text.substr(a, first.size()) == first,
+            "entry 1 is the text up to the first ok");
+    std::size_t cursor = a + first.size() + 1;
+    for (std::size_t i = 1; i < got.entries.size(); ++i) {
+        const std::u16string piece = digits(static_cast<int>(i) + 1) + got.entries[i] + u"ok";
+        const auto at = text.find(piece, cursor);
+        Require(at != std::u16string_view::npos,
+                "each entry stands after its marker, before an ok, in order");
+        cursor = at + piece.size() - 1;
+    }
+
+    const std::size_t count = got.entries.size();
+    if (got.countText == digits(static_cast<int>(count) + 1)) {
+        // The next marker was found but no "ok" follows it.
+        const auto last = text.rfind(got.countText);
+        Require(last != std::u16string_view::npos && last + got.countText.size() > cursor &&
+                    text.find(u"ok", last + got.countText.size()) == std::u16string_view::npos,
+                "a count one past the entries names a marker without a terminator");
+    } else {
+        Require(got.countText == digits(static_cast<int>(count)), "the count text names the last entry");
+        if (count < static_cast<std::size_t>(kestrovan::kMaxProxyEntries)) {
+            const std::u16string next = digits(static_cast<int>(count) + 1);
+            // The search for a marker of n digits starts n units after an "ok" begins.
+            const auto lastOk = text.rfind(u"ok");
+            Require(text.find(next, lastOk + next.size()) == std::u16string_view::npos,
+                    "the run stops only where the next marker is missing");
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -105,5 +155,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (total > text.size()) {
         std::abort();
     }
+    CheckPositions(text, got);
     return 0;
 }

@@ -18,6 +18,8 @@ packages=(
     gir1.2-atspi-2.0 qt6-gtk-platformtheme
     # fuzzing (libFuzzer comes with clang) and the .deb package
     clang dpkg-dev file
+    # the Windows adapters: cross compiler and Wine to run their tests
+    g++-mingw-w64-x86-64-posix wine wine64
 )
 if [ -n "${KESTROVAN_EXTRA_PACKAGES:-}" ]; then
     read -r -a extra <<<"${KESTROVAN_EXTRA_PACKAGES}"

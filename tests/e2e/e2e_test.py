@@ -171,13 +171,32 @@ class Run:
         atspi.press(self.window, "启用代理")
         self.wait_status("代理状态:启用 " + WORKING_PROXY, 2.5)
         self.expect_registry("0x1", WORKING_PROXY)
-        self.note("proxy on: status %r, registry ProxyEnable 0x1 ProxyServer %s" % (self.status_text(), WORKING_PROXY))
+        self.expect_desktop_proxy("'manual'", "'127.0.0.1'", "8080")
+        self.note("proxy on: status %r, registry ProxyEnable 0x1 ProxyServer %s, desktop manual" %
+                  (self.status_text(), WORKING_PROXY))
 
     def disable(self):
         atspi.press(self.window, "关闭代理")
         self.wait_status("代理状态:关闭", 2.5)
         self.expect_registry("0x0")
-        self.note("proxy off: status %r, registry ProxyEnable 0x0" % self.status_text())
+        self.expect_desktop_proxy("'none'")
+        self.note("proxy off: status %r, registry ProxyEnable 0x0, desktop none" % self.status_text())
+
+    def expect_desktop_proxy(self, mode, host=None, port=None):
+        """The desktop's own proxy setting (GSettings on the private session bus) follows the switch."""
+        def read(schema, key):
+            result = subprocess.run(["gsettings", "get", schema, key], env=self.session.env,
+                                    capture_output=True, timeout=10)
+            return result.stdout.decode(errors="replace").strip()
+        if shutil.which("gsettings") is None:
+            return
+        wanted = [("org.gnome.system.proxy", "mode", mode)]
+        if host is not None:
+            wanted += [("org.gnome.system.proxy.http", "host", host),
+                       ("org.gnome.system.proxy.http", "port", port)]
+        for schema, key, value in wanted:
+            assert wait_until(lambda: read(schema, key) == value, 5, 0.1), \
+                "desktop %s %s is %r, expected %r" % (schema, key, read(schema, key), value)
 
     def speed_test(self):
         before = len(self.log_lines())

@@ -61,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "HKEY_CURRENT_USER\\Software",
                  "ProxyEnable"},
         GoodCase{{"query", "HKLM"}, RegVerb::Query, kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", {}},
+        GoodCase{{"query", "HKLM\\"}, RegVerb::Query, kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", {}},
         GoodCase{{"query", "HKCU\\Software\\", "/VE"},
                  RegVerb::Query,
                  kHkeyCurrentUser,
@@ -132,6 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Args{}, Args{"frob", "HKCU"}, Args{"query"}, Args{"/?", "query"},
                       Args{"query", "HKXX\\a"}, Args{"query", "Software\\a"}, Args{"query", ""},
                       Args{"query", "HKCU\\\\a"}, Args{"query", "HKCU\\a\\\\"},
+                      // An empty subkey before the closing backslash (found by fuzz_reg_command).
+                      Args{"query", "HKCU\\\\"}, Args{"add", "HKLM\\\\", "/v", "n", "/d", "x"},
                       Args{"query", "HKCU\\a", "/v"}, Args{"query", "HKCU\\a", "/t", "REG_SZ"},
                       Args{"query", "HKCU\\a", "/f"}, Args{"query", "HKCU\\a", "v", "n"},
                       Args{"query", "HKCU\\a", "/"}, Args{"query", "HKCU\\a", "/v", "n", "/ve"},

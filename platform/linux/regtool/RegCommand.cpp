@@ -103,7 +103,8 @@ std::variant<RegCommand, RegParseError> ParseRegCommand(const std::vector<std::s
     command.rootName = root->second;
     if (cut != std::string_view::npos) {
         auto subKey = key.substr(cut + 1);
-        if (subKey.ends_with('\\')) {
+        // One closing backslash may follow a subkey but not stand in for it (a root and two backslashes).
+        if (subKey.size() > 1 && subKey.ends_with('\\')) {
             subKey.remove_suffix(1);
         }
         if (subKey.starts_with('\\') || subKey.ends_with('\\') || subKey.find("\\\\") != subKey.npos) {

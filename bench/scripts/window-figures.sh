@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# Start time and resident memory of the real window (BUILD_DIR/kestrovan against the demo site)
+# and of bench_bare_window (the same widgets without the program's logic), both under Xvfb.
+#
+# Start time: from just before the program is started to the MapNotify of its top-level window,
+# as xev sees it on the root window (no marker in either program). For the real window the
+# loopback answer times of its three start-up requests (curl, median of 5) are subtracted.
+# Memory: VmHWM (peak) and VmRSS / Pss (idle) from /proc after SETTLE seconds.
+#
+# Usage: bench/scripts/window-figures.sh [BUILD_DIR] [RUNS] [SETTLE_SECONDS]
+#        (defaults: build-perf of the repository, 7 runs each, 5 s)
+set -euo pipefail
+
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build_dir=$(cd "${1:-$repo_root/build-perf}" && pwd)
+runs=${2:-7}
+settle=${3:-5}
+program_bin=$build_dir/kestrovan
+bare_bin=$build_dir/bench/window/bench_bare_window
+
+fail() {
+    echo "window-figures: $*" >&2
+    exit 1
+}
+
+for tool in Xvfb xev xprop curl stdbuf; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+[[ -x $program_bin ]] || fail "$program_bin not found; build the target kestrovan first"
+[[ -x $bare_bin ]] || fail "$bare_bin not found; build the target bench_bare_window first"
+
+work_dir=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+xev_pid=""
+stamp_pid=""
+demo_started=0
+
+# The programs get a home, configuration, runtime folder and settings backend of their own.
+export HOME=$work_dir/home XDG_CONFIG_HOME=$work_dir/config XDG_RUNTIME_DIR=$work_dir/run
+export GSETTINGS_BACKEND=memory QT_QPA_PLATFORM=xcb
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+stop_pid() {
+    local pid=$1
+    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+}
+
+stop_watch() {
+    stop_pid "$xev_pid"
+    stop_pid "$stamp_pid"
+    xev_pid=""
+    stamp_pid=""
+}
+
+cleanup() {
+    stop_pid "$app_pid"
+    stop_watch
+    if ((demo_started)); then
+        "$repo_root/scripts/demo-down.sh" >/dev/null || true
+    fi
+    stop_pid "$xvfb_pid"
+    rm -rf "$work_dir"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number when it accepts connections.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$work_dir/display" 2>"$work_dir/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [[ -s $work_dir/display ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(tail -n 3 "$work_dir/xvfb.log")"
+    sleep 0.05
+done
+[[ -s $work_dir/display ]] || fail "Xvfb did not start"
+export DISPLAY=:$(<"$work_dir/display")
+
+# The demo site the real window starts against. A demo that somebody else already runs on the
+# configured ports is used as it is and left running.
+if "$repo_root/scripts/demo-up.sh" "$build_dir" >"$work_dir/demo-up.log" 2>&1; then
+    demo_started=1
+elif grep -q "is in use" "$work_dir/demo-up.log"; then
+    echo "window-figures: the demo ports are taken; using the demo that is running there" >&2
+else
+    fail "demo-up failed: $(cat "$work_dir/demo-up.log")"
+fi
+home_url=$(sed -n 's|^KESTROVAN_HOME_URL:[A-Z]*=||p' "$build_dir/CMakeCache.txt")
+lookup_url=$(sed -n 's|^KESTROVAN_LOOKUP_URL:[A-Z]*=||p' "$build_dir/CMakeCache.txt")
+start_urls=("$lookup_url/ip2city.asp" "$home_url" "$home_url/version/kestrovan.txt")
+for url in "${start_urls[@]}"; do
+    curl -fsS -o /dev/null --max-time 5 --noproxy '*' "$url" || fail "the demo does not answer $url"
+done
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Sum of the three start-up answers' loopback times in ms (median of 5 rounds).
+http_ms() {
+    local round url total
+    for round in 1 2 3 4 5; do
+        total=0
+        for url in "${start_urls[@]}"; do
+            total=$(awk -v a="$total" -v b="$(curl -s -o /dev/null --noproxy '*' -w '%{time_total}' "$url")" \
+                'BEGIN { print a + b * 1000 }')
+        done
+        echo "$total"
+    done | median
+}
+
+stamp_lines() {
+    local line
+    while IFS= read -r line; do
+        printf '%s %s\n' "$EPOCHREALTIME" "$line"
+    done
+}
+
+# One start of a program: prints "start_ms peak_kib rss_kib pss_kib". Runs in the script's own
+# shell (never in a subshell), so that the clean-up knows every process it starts.
+measure() {
+    local bin=$1 t0 t_map="" window pid_of_window
+    mkfifo "$work_dir/xev.fifo"
+    stamp_lines <"$work_dir/xev.fifo" >"$work_dir/xev.log" &
+    stamp_pid=$!
+    stdbuf -oL xev -root -event substructure >"$work_dir/xev.fifo" 2>/dev/null &
+    xev_pid=$!
+    sleep 0.5 # xev has selected the root window's events by then
+    rm -f "$work_dir/xev.fifo"
+    kill -0 "$xev_pid" 2>/dev/null || fail "xev ended"
+
+    t0=$EPOCHREALTIME
+    "$bin" </dev/null >"$work_dir/app.log" 2>&1 &
+    app_pid=$!
+    for _ in $(seq 3000); do
+        t_map=$(awk '/MapNotify event/ { print $1; exit }' "$work_dir/xev.log")
+        [[ -n $t_map ]] && break
+        kill -0 "$app_pid" 2>/dev/null || fail "$bin ended before it showed a window: $(tail -n 3 "$work_dir/app.log")"
+        sleep 0.01
+    done
+    [[ -n $t_map ]] || fail "$bin showed no window within 30 s"
+    # The mapped window must be this program's.
+    sleep 0.2
+    window=$(awk '/MapNotify event/ { getline; sub(/,$/, "", $4); print $4; exit }' "$work_dir/xev.log")
+    pid_of_window=$(xprop -id "$window" _NET_WM_PID | awk '{ print $NF }')
+    [[ $pid_of_window == "$app_pid" ]] || fail "window $window belongs to pid $pid_of_window, not $app_pid"
+    stop_watch
+
+    sleep "$settle"
+    local peak rss pss
+    peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$app_pid/status")
+    rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$app_pid/status")
+    pss=$(awk '/^Pss:/ { print $2 }' "/proc/$app_pid/smaps_rollup")
+    stop_pid "$app_pid"
+    app_pid=""
+    awk -v a="$t0" -v b="$t_map" -v p="$peak" -v r="$rss" -v s="$pss" 'BEGIN { printf "%.1f %d %d %d\n", (b - a) * 1000, p, r, s }'
+}
+
+echo "display $DISPLAY, $runs runs each, memory read ${settle} s after the window was mapped" >&2
+printf '%-10s %4s %9s %9s %9s %9s %9s\n' program run start_ms http_ms peak_kib rss_kib pss_kib
+: >"$work_dir/results"
+for run in $(seq "$runs"); do
+    # Alternating the two spreads any change in machine load over both.
+    for name in kestrovan bare; do
+        if [[ $name == kestrovan ]]; then
+            http=$(http_ms)
+            measure "$program_bin" >"$work_dir/one"
+        else
+            http=0
+            measure "$bare_bin" >"$work_dir/one"
+        fi
+        read -r start peak rss pss <"$work_dir/one"
+        printf '%-10s %4d %9.1f %9.2f %9d %9d %9d\n' "$name" "$run" "$start" "$http" "$peak" "$rss" "$pss"
+        echo "$name $start $http $peak $rss $pss" >>"$work_dir/results"
+    done
+done
+
+echo
+echo "medians over $runs runs (start beyond HTTP = start_ms - http_ms):"
+printf '%-10s %9s %12s %9s %9s %9s\n' program start_ms beyond_http peak_kib rss_kib pss_kib
+for name in kestrovan bare; do
+    col() { awk -v n="$name" -v c="$1" '$1 == n { print $c }' "$work_dir/results" | median; }
+    beyond=$(awk -v n="$name" '$1 == n { print $2 - $3 }' "$work_dir/results" | median)
+    printf '%-10s %9.1f %12.1f %9d %9d %9d\n' "$name" "$(col 2)" "$beyond" "$(col 4)" "$(col 5)" "$(col 6)"
+done

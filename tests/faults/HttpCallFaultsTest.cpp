@@ -1,0 +1,372 @@
+// Every plain HTTP call of the program (the probes and the version file) against every way its
+// server can fail, on the real request component: the caller's reaction, how long it takes, that
+// the window keeps turning meanwhile and that memory stays bounded.
+#include "demo/DemoContent.h"
+#include "demo/LookupPages.h"
+#include "tests/faults/FaultRig.h"
+#include "tests/web/NetTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace kestrovan::test {
+namespace {
+
+enum class Call { StartupProbe, HomePage, VersionFile, ListProbe, IpsProbe, SpeedProbe };
+
+const char* CallName(Call call) {
+    switch (call) {
+    case Call::StartupProbe:
+        return "StartupProbe";
+    case Call::HomePage:
+        return "HomePage";
+    case Call::VersionFile:
+        return "VersionFile";
+    case Call::ListProbe:
+        return "ListProbe";
+    case Call::IpsProbe:
+        return "IpsProbe";
+    case Call::SpeedProbe:
+        return "SpeedProbe";
+    }
+    return "?";
+}
+
+constexpr int kFiveSecondCallMinMs = 4950;
+constexpr int kFiveSecondCallMaxMs = 6500;
+constexpr int kQuickFailureMaxMs = 3000;
+constexpr int kLargeAnswerMaxMs = 4500; // still clearly inside the 5-second limit
+constexpr qint64 kMaxGapMs = 500;
+constexpr qint64 kLargeBodyBytes = 50LL * 1024 * 1024;
+// What a capped answer may cost: the capped bytes, their text and the read buffer, with room.
+constexpr qint64 kBoundedMemoryKiB = 48 * 1024;
+
+struct HttpFault {
+    const char* name;
+    std::function<SiteAnswer()> answer; // empty: the port is closed (connection refused)
+    bool answers;                       // the call gives a non-empty text
+    bool matchesVersion;                // that text is exactly "1.5"
+    int minMs;
+    int maxMs;
+    bool large; // memory is measured
+};
+
+const QByteArray kErrorPage = "<html><body><h1>Not Found</h1><p>The page is gone.</p></body></html>";
+const QByteArray kServerErrorPage = "<html><body><h1>500</h1><p>Internal error.</p></body></html>";
+
+SiteAnswer Delayed(int delayMs) {
+    SiteAnswer answer = Answer(200, "1.5", "text/plain");
+    answer.delayMs = delayMs;
+    return answer;
+}
+
+SiteAnswer Special(std::function<void(SiteAnswer&)> change, QByteArray body = "1.5") {
+    SiteAnswer answer = Answer(200, std::move(body), "text/plain");
+    change(answer);
+    return answer;
+}
+
+const HttpFault kRefused{"Refused", {}, false, false, 0, kQuickFailureMaxMs, false};
+
+const std::vector<HttpFault>& QuickFaults() {
+    static const std::vector<HttpFault> faults{
+        {"ClosedWithoutAnswer", [] { return Special([](SiteAnswer& a) { a.closeWithoutAnswer = true; }); }, false,
+         false, 0, kQuickFailureMaxMs, false},
+        {"ResetMidBody",
+         [] { return Special([](SiteAnswer& a) { a.resetMidBody = true; }, QByteArray(200000, 'v')); }, false,
+         false, 0, kQuickFailureMaxMs, false},
+        {"EmptyBody", [] { return Answer(200, ""); }, false, false, 0, kQuickFailureMaxMs, false},
+        {"NotFoundEmpty", [] { return Answer(404, ""); }, false, false, 0, kQuickFailureMaxMs, false},
+        {"NotFoundWithBody", [] { return Answer(404, kErrorPage); }, true, false, 0, kQuickFailureMaxMs, false},
+        {"ServerErrorEmpty", [] { return Answer(500, ""); }, false, false, 0, kQuickFailureMaxMs, false},
+        {"ServerErrorWithBody", [] { return Answer(500, kServerErrorPage); }, true, false, 0, kQuickFailureMaxMs,
+         false},
+        // The slowest drip the server offers: one byte a tenth of a second.
+        {"DripWithinTheTimeout", [] { return Special([](SiteAnswer& a) { a.dripBytesPerSecond = 10; }); }, true,
+         true, 200, kQuickFailureMaxMs, false},
+        {"EndlessBody", [] { return Special([](SiteAnswer& a) { a.endless = true; }, QByteArray(65536, 'e')); },
+         true, false, 0, kLargeAnswerMaxMs, true},
+        {"FiftyMegabytes", [] { return Answer(200, QByteArray(kLargeBodyBytes, 'm'), "text/plain"); }, true,
+         false, 0, kLargeAnswerMaxMs, true},
+        // Unknown labels fall back to UTF-8, so the plain version text still reads as itself.
+        {"UnknownCharset", [] { return Answer(200, "1.5", "text/plain; charset=x-no-such-charset"); }, true,
+         true, 0, kQuickFailureMaxMs, false},
+        {"MislabelledCharset", [] { return Answer(200, Utf16Le(QStringLiteral("1.5")), "text/plain; charset=utf-8"); },
+         true, false, 0, kQuickFailureMaxMs, false},
+        {"Utf16LabelOnAscii", [] { return Answer(200, "1.5", "text/plain; charset=utf-16"); }, true, false, 0,
+         kQuickFailureMaxMs, false},
+        {"BinaryGarbage", [] { return Answer(200, BinaryGarbage(4096), "application/octet-stream"); }, true, false,
+         0, kQuickFailureMaxMs, false},
+    };
+    return faults;
+}
+
+const HttpFault kAnswerInTime{"AnswerWithinTheTimeout", [] { return Delayed(3000); }, true, true, 2900,
+                              kFiveSecondCallMinMs, false};
+const HttpFault kNoAnswer{"NoAnswer", [] { return Special([](SiteAnswer& a) { a.hang = true; }); }, false, false,
+                          kFiveSecondCallMinMs, kFiveSecondCallMaxMs, false};
+const HttpFault kLateAnswer{"AnswerAfterTheTimeout", [] { return Delayed(5600); }, false, false,
+                            kFiveSecondCallMinMs, kFiveSecondCallMaxMs, false};
+const HttpFault kSlowDrip{"DripPastTheTimeout",
+                          [] { return Special([](SiteAnswer& a) { a.dripBytesPerSecond = 100; }, QByteArray(700, 'd')); },
+                          false, false, kFiveSecondCallMinMs, kFiveSecondCallMaxMs, false};
+
+const QString kTestedIp = QStringLiteral("127.0.0.1");
+
+struct CallCase {
+    Call call;
+    HttpFault fault;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<CallCase>& info) {
+    return std::string(CallName(info.param.call)) + "_" + info.param.fault.name;
+}
+
+class HttpCallFault : public ::testing::TestWithParam<CallCase> {
+protected:
+    void SetUp() override {
+        rig.ServeHealthySites();
+        // The result page is served whatever happens to the probe of the same path.
+        rig.lookup->SetQueryAnswer(QStringLiteral("/ips.asp?ip=%1&action=2").arg(kTestedIp),
+                                   LookupResultAnswer(kTestedIp));
+        if (!StartsInLoad()) {
+            ASSERT_TRUE(rig.window->Form_Load());
+            rig.window->show();
+        }
+    }
+
+    Call TheCall() const { return GetParam().call; }
+    bool StartsInLoad() const {
+        return TheCall() == Call::StartupProbe || TheCall() == Call::HomePage || TheCall() == Call::VersionFile;
+    }
+    bool Fails() const {
+        return TheCall() == Call::VersionFile ? !GetParam().fault.matchesVersion : !GetParam().fault.answers;
+    }
+
+    void InstallFault() {
+        const HttpFault& fault = GetParam().fault;
+        if (!fault.answer) {
+            if (TheCall() == Call::HomePage || TheCall() == Call::ListProbe) {
+                rig.StopHome();
+            } else {
+                rig.StopLookup();
+            }
+            return;
+        }
+        const SiteAnswer answer = fault.answer();
+        switch (TheCall()) {
+        case Call::StartupProbe:
+        case Call::SpeedProbe:
+            rig.lookup->SetAnswer(QStringLiteral("/ip2city.asp"), answer);
+            break;
+        case Call::HomePage:
+            rig.home->SetAnswer(QStringLiteral("/"), answer);
+            break;
+        case Call::VersionFile:
+            rig.home->SetAnswer(QStringLiteral("/version/kestrovan.txt"), answer);
+            break;
+        case Call::ListProbe: {
+            // The probe and the page share one address; only the probe carries this header.
+            const QByteArray page = DemoContent().ProxyListPage();
+            rig.home->SetHandler(QStringLiteral("/kestrovan.htm"), [answer, page](const RecordedRequest& request) {
+                return request.HasHeader("If-Modified-Since") ? answer : Answer(200, page);
+            });
+            break;
+        }
+        case Call::IpsProbe:
+            rig.lookup->SetAnswer(QStringLiteral("/ips.asp"), answer);
+            break;
+        }
+    }
+
+    // Runs the call; true when start-up let the window open (the calls after start-up: true).
+    bool RunCall() {
+        switch (TheCall()) {
+        case Call::StartupProbe:
+        case Call::HomePage:
+        case Call::VersionFile:
+            return rig.window->Form_Load();
+        case Call::ListProbe:
+            rig.window->List1->addItem(QStringLiteral("kept:1"));
+            rig.window->Command1->click();
+            return true;
+        case Call::IpsProbe:
+            rig.SelectEntry(kTestedIp + QStringLiteral(":8080"));
+            rig.window->Command3->click();
+            return true;
+        case Call::SpeedProbe:
+            rig.SelectEntry(kTestedIp + QStringLiteral(":%1").arg(ClosedLoopbackPort()));
+            rig.window->Command8->click();
+            return true;
+        }
+        return false;
+    }
+
+    void ExpectStartupOutcome(bool opened) {
+        const std::vector<ShownMessage>& boxes = rig.messageDialog.Shown();
+        if (!Fails()) {
+            EXPECT_TRUE(opened);
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_EQ(rig.terminator.Ends(), 0);
+            EXPECT_EQ(rig.Log(), QStringList{QStringLiteral("程序初始化成功......")});
+            return;
+        }
+        EXPECT_FALSE(opened);
+        EXPECT_EQ(rig.terminator.Ends(), 1);
+        ASSERT_EQ(boxes.size(), 1u);
+        switch (TheCall()) {
+        case Call::StartupProbe:
+            EXPECT_EQ(boxes[0].text, QStringLiteral("程序初始化失败,请稍候再试."));
+            EXPECT_EQ(boxes[0].title, QStringLiteral("错误提示"));
+            EXPECT_TRUE(rig.home->Requests().isEmpty()) << "the home site is not asked";
+            EXPECT_TRUE(rig.Log().isEmpty());
+            break;
+        case Call::HomePage:
+            EXPECT_EQ(boxes[0].text, QStringLiteral("连接服务器失败,请稍候重试。"));
+            EXPECT_EQ(boxes[0].title, QStringLiteral("失败提示"));
+            if (rig.home) {
+                EXPECT_EQ(RealWebWindow::Count(*rig.home, "/version/kestrovan.txt"), 0);
+            }
+            break;
+        default:
+            EXPECT_EQ(boxes[0].text, QStringLiteral("您使用的版本已过期,请下载最新版本。"));
+            EXPECT_EQ(boxes[0].title, QStringLiteral("升级提示"));
+            break;
+        }
+        EXPECT_EQ(boxes[0].icon, MessageIcon::Question);
+        const QStringList opensHomePage = TheCall() == Call::VersionFile ? QStringList{rig.endpoints.homeBase}
+                                                                         : QStringList{};
+        EXPECT_EQ(rig.processStarter.Opened(), opensHomePage);
+    }
+
+    void ExpectListProbeOutcome() {
+        Frmhome& w = *rig.window;
+        if (Fails()) {
+            EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
+            EXPECT_TRUE(w.Command1->isEnabled());
+            EXPECT_EQ(rig.Entries(), QStringList{QStringLiteral("kept:1")});
+            if (rig.home) {
+                EXPECT_EQ(RealWebWindow::Count(*rig.home, "/kestrovan.htm"),
+                          RealWebWindow::ProbeCount(*rig.home, "/kestrovan.htm"))
+                    << "no page load after a failed probe";
+            }
+            return;
+        }
+        EXPECT_FALSE(w.Command1->isEnabled());
+        EXPECT_TRUE(rig.Entries().isEmpty());
+        EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("代理获取中......")});
+        ASSERT_TRUE(WaitFor([&] { return w.Command1->isEnabled(); }, 10000));
+        EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取结束,已成功获取7个. "));
+        EXPECT_EQ(rig.Entries().size(), 7);
+    }
+
+    void ExpectIpsProbeOutcome() {
+        Frmhome& w = *rig.window;
+        if (Fails()) {
+            EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
+            EXPECT_TRUE(w.Command3->isEnabled());
+            if (rig.lookup) {
+                EXPECT_EQ(RealWebWindow::Count(*rig.lookup, "/ips.asp"), 1) << "only the probe";
+            }
+            return;
+        }
+        EXPECT_FALSE(w.Command3->isEnabled());
+        EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("归属查询中......")});
+        ASSERT_TRUE(WaitFor([&] { return w.Command3->isEnabled(); }, 10000));
+        EXPECT_TRUE(rig.LogSince(logBefore).value(1).startsWith(QStringLiteral("查询结束,归属:")));
+    }
+
+    void ExpectSpeedProbeOutcome() {
+        Frmhome& w = *rig.window;
+        if (Fails()) {
+            EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试. ") + kTestedIp});
+            EXPECT_TRUE(w.Command8->isEnabled());
+            EXPECT_FALSE(w.Timer5->isActive());
+            EXPECT_TRUE(w.Timer1->isActive());
+            EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt) << "nothing was switched";
+            return;
+        }
+        EXPECT_FALSE(w.Command8->isEnabled());
+        EXPECT_TRUE(w.Timer5->isActive());
+        EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("测速开始. 测试IP地址 ") + kTestedIp});
+        EXPECT_EQ(rig.Setting("ProxyEnable"), RegValue(std::uint32_t{1}));
+    }
+
+    RealWebWindow rig;
+    int logBefore = 0;
+};
+
+TEST_P(HttpCallFault, CallerReactsWithinTheLimitAndTheWindowKeepsTurning) {
+    const HttpFault& fault = GetParam().fault;
+    InstallFault();
+    logBefore = rig.window->List2->count();
+    ResetPeakMemory();
+    const qint64 residentBefore = ResidentKiB();
+    Heartbeat heartbeat;
+    heartbeat.Start();
+    QElapsedTimer clock;
+    clock.start();
+
+    const bool opened = RunCall();
+
+    const qint64 elapsed = clock.elapsed();
+    const qint64 gap = heartbeat.MaxGapMs();
+    EXPECT_GE(elapsed, fault.minMs);
+    EXPECT_LE(elapsed, fault.maxMs);
+    EXPECT_LT(gap, kMaxGapMs) << "the event loop stood still while the call waited";
+    if (fault.large) {
+        EXPECT_LT(PeakResidentKiB() - residentBefore, kBoundedMemoryKiB) << "the body is not capped";
+    }
+    switch (TheCall()) {
+    case Call::StartupProbe:
+    case Call::HomePage:
+    case Call::VersionFile:
+        ExpectStartupOutcome(opened);
+        break;
+    case Call::ListProbe:
+        ExpectListProbeOutcome();
+        break;
+    case Call::IpsProbe:
+        ExpectIpsProbeOutcome();
+        break;
+    case Call::SpeedProbe:
+        ExpectSpeedProbeOutcome();
+        break;
+    }
+}
+
+std::vector<CallCase> QuickCases() {
+    std::vector<CallCase> cases;
+    for (const Call call : {Call::StartupProbe, Call::HomePage, Call::VersionFile, Call::ListProbe, Call::IpsProbe,
+                            Call::SpeedProbe}) {
+        // The version file shares its server with the home page, whose refusal comes first.
+        if (call != Call::VersionFile) {
+            cases.push_back({call, kRefused});
+        }
+        for (const HttpFault& fault : QuickFaults()) {
+            cases.push_back({call, fault});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Quick, HttpCallFault, ::testing::ValuesIn(QuickCases()), CaseName);
+
+// The faults that run into the 5-second limit (or close to it): no answer on every call, the
+// others on one or two calls (they reach the same wait).
+INSTANTIATE_TEST_SUITE_P(TimeLimit, HttpCallFault,
+                         ::testing::Values(CallCase{Call::StartupProbe, kNoAnswer}, CallCase{Call::HomePage, kNoAnswer},
+                                           CallCase{Call::VersionFile, kNoAnswer}, CallCase{Call::ListProbe, kNoAnswer},
+                                           CallCase{Call::IpsProbe, kNoAnswer}, CallCase{Call::SpeedProbe, kNoAnswer},
+                                           CallCase{Call::VersionFile, kLateAnswer},
+                                           CallCase{Call::SpeedProbe, kLateAnswer},
+                                           CallCase{Call::ListProbe, kSlowDrip},
+                                           CallCase{Call::StartupProbe, kAnswerInTime},
+                                           CallCase{Call::ListProbe, kAnswerInTime}),
+                         CaseName);
+
+} // namespace
+} // namespace kestrovan::test

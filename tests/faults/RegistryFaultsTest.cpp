@@ -1,0 +1,266 @@
+// The window on the SQLite store when the store misbehaves: locked by another process, damaged,
+// or not writable. Switching fails without a word (as any registry failure while switching does),
+// the status line keeps telling what the store holds, the window keeps turning within bounds, and
+// a speed test never reports a load that did not go through the proxy under test.
+#include "demo/SlowProxy.h"
+#include "platform/linux/SqliteRegistry.h"
+#include "tests/faults/FaultRig.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrovan::test {
+namespace {
+
+const QString kOff = QStringLiteral("代理状态:关闭");
+const QString kOnWithoutServer = QStringLiteral("代理状态:启用 ");
+// One write that meets a lock held elsewhere waits out the store's busy time-out, then fails.
+constexpr qint64 kLockedSwitchMaxMs = 1500;
+constexpr qint64 kQuickMs = 1000;
+
+RegStatus Write(SqliteRegistry& store, const std::string& name, const RegValue& value) {
+    RegHandle key = 0;
+    if (const auto status = store.RegCreateKeyA(kHkeyCurrentUser, kInternetSettingsSubKey, key);
+        status != kErrorSuccess) {
+        return status;
+    }
+    RegStatus status = kErrorSuccess;
+    if (const auto* number = std::get_if<std::uint32_t>(&value)) {
+        const std::array<std::byte, 4> bytes{static_cast<std::byte>(*number & 0xff), std::byte{0}, std::byte{0},
+                                             std::byte{0}};
+        status = store.RegSetValueExA(key, name, 0, kRegDword, bytes);
+    } else {
+        const std::string& text = std::get<std::string>(value);
+        status = store.RegSetValueExA(key, name, 0, kRegSz, std::as_bytes(std::span(text)));
+    }
+    store.RegCloseKey(key);
+    return status;
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+class StoreFault : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("kestrovan/registry.db"));
+    }
+
+    // A sound store holding the proxy switched off.
+    void SeedSwitchedOff() {
+        SqliteRegistry seed(path.toStdString());
+        ASSERT_EQ(Write(seed, "ProxyEnable", RegValue(std::uint32_t{0})), kErrorSuccess);
+    }
+
+    void OpenWindow() {
+        store = std::make_unique<SqliteRegistry>(path.toStdString());
+        rig = std::make_unique<RealWebWindow>(RegistryChoice{store.get(), store.get()});
+        ASSERT_TRUE(rig->StartUp());
+        rig->window->show();
+    }
+
+    // The status line after the monitor's next tick.
+    QString StatusAfterTick() {
+        rig->window->lblproxymsg->setText(QString());
+        WaitFor([&] { return !rig->window->lblproxymsg->text().isEmpty(); }, 3000);
+        return rig->window->lblproxymsg->text();
+    }
+
+    // Clicks the button; how long the window thread was held by the click.
+    qint64 TimedClick(QPushButton* button) {
+        QElapsedTimer clock;
+        clock.start();
+        button->click();
+        return clock.elapsed();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<SqliteRegistry> store;
+    std::unique_ptr<RealWebWindow> rig;
+};
+
+// --- another process holds a lock
+
+class StoreLocker {
+public:
+    bool Lock(const QString& path, const char* mode) {
+        process_.start(QStringLiteral(KESTROVAN_STORE_LOCKER_PATH), {path, QString::fromLatin1(mode)});
+        return process_.waitForStarted(5000) && process_.waitForReadyRead(10000) &&
+               process_.readLine().trimmed() == "locked";
+    }
+    void Release() {
+        process_.closeWriteChannel();
+        process_.waitForFinished(5000);
+    }
+    ~StoreLocker() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+
+private:
+    QProcess process_;
+};
+
+TEST_F(StoreFault, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
+    SeedSwitchedOff();
+    StoreLocker locker;
+    ASSERT_TRUE(locker.Lock(path, "write"));
+    OpenWindow();
+    EXPECT_EQ(StatusAfterTick(), kOff) << "readers are not held by a writer";
+    rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
+    const int logBefore = rig->window->List2->count();
+
+    const qint64 held = TimedClick(rig->window->Command5);
+
+    EXPECT_LT(held, kLockedSwitchMaxMs) << "the window stood still while the store was locked";
+    EXPECT_EQ(rig->LogSince(logBefore), QStringList());
+    EXPECT_EQ(rig->Setting("ProxyServer"), std::nullopt);
+    EXPECT_EQ(rig->Setting("ProxyEnable"), RegValue(std::uint32_t{0}));
+    EXPECT_EQ(StatusAfterTick(), kOff);
+
+    locker.Release();
+    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
+    EXPECT_EQ(rig->Setting("ProxyServer"), RegValue(std::string("127.0.0.1:8080")));
+    EXPECT_EQ(StatusAfterTick(), QStringLiteral("代理状态:启用 127.0.0.1:8080"));
+}
+
+TEST_F(StoreFault, ExclusiveLockElsewhereKeepsTheMonitorTurning) {
+    SeedSwitchedOff();
+    OpenWindow();
+    StoreLocker locker;
+    ASSERT_TRUE(locker.Lock(path, "exclusive"));
+    Heartbeat heartbeat;
+    heartbeat.Start();
+
+    QTest::qWait(3500); // three ticks of the monitor
+
+    EXPECT_LT(heartbeat.MaxGapMs(), kLockedSwitchMaxMs) << "each tick waits for the lock";
+    locker.Release();
+    EXPECT_EQ(StatusAfterTick(), kOff);
+}
+
+// --- a damaged store
+
+TEST_F(StoreFault, DamagedStoreReadsAsEmptyAndIsNeverWritten) {
+    QDir().mkpath(dir.filePath(QStringLiteral("kestrovan")));
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray("SQLite format 3").append(4081, '\x5a'));
+    damaged.close();
+    const QByteArray before = FileBytes(path);
+    OpenWindow();
+    EXPECT_EQ(StatusAfterTick(), kOnWithoutServer) << "failed reads count as empty";
+    rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
+    const int logBefore = rig->window->List2->count();
+
+    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
+    EXPECT_LT(TimedClick(rig->window->Command6), kQuickMs);
+
+    EXPECT_EQ(rig->LogSince(logBefore), QStringList());
+    EXPECT_EQ(FileBytes(path), before) << "a damaged store is left as it is";
+    EXPECT_EQ(StatusAfterTick(), kOnWithoutServer);
+}
+
+// --- the speed test where the switch does not take
+
+TEST_F(StoreFault, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
+    QDir().mkpath(dir.filePath(QStringLiteral("kestrovan")));
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, '\x5a'));
+    damaged.close();
+    OpenWindow();
+    SlowProxy proxy(0);
+    ASSERT_TRUE(proxy.Listen());
+    int proxied = 0;
+    QObject::connect(&proxy, &SlowProxy::RequestHandled, [&](const QByteArray&, int) { ++proxied; });
+    rig->SelectEntry(QStringLiteral("127.0.0.1:%1").arg(proxy.Port()));
+    const int logBefore = rig->window->List2->count();
+
+    rig->window->Command8->click();
+    ASSERT_FALSE(rig->window->Command8->isEnabled());
+    QTest::qWait(1500);
+    rig->window->SpeedTestTicks = std::max(rig->window->SpeedTestTicks, 145.0F);
+    ASSERT_TRUE(WaitFor([&] { return rig->window->Command8->isEnabled(); }, 5000));
+
+    EXPECT_EQ(rig->LogSince(logBefore).value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."))
+        << "a page that came past the proxy under test is no measure of it";
+    EXPECT_EQ(proxied, 0);
+    EXPECT_EQ(RealWebWindow::Count(*rig->lookup, "/ips.asp"), 0) << "nothing went direct either";
+}
+
+// --- a store the user cannot write (an ordinary user: permissions do not bind root)
+
+// Runs the current test again in a child process as the user "nobody"; false when that cannot be
+// done here (the child's outcome is reported by the caller).
+std::optional<int> RunAsNobody(QString* output) {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([] {
+        const gid_t group = 65534;
+        if (::setgroups(1, &group) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(97);
+        }
+    });
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=%1.%2")
+                     .arg(QString::fromLatin1(info->test_suite_name()), QString::fromLatin1(info->name()))});
+    if (!child.waitForStarted(5000) || !child.waitForFinished(60000)) {
+        return std::nullopt;
+    }
+    *output = QString::fromLocal8Bit(child.readAll());
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() == 97) {
+        return std::nullopt;
+    }
+    return child.exitCode();
+}
+
+TEST_F(StoreFault, ReadOnlyStoreFileStillShowsItsStateAndIsNotChanged) {
+    if (::geteuid() == 0) {
+        QString output;
+        const std::optional<int> exitCode = RunAsNobody(&output);
+        if (!exitCode) {
+            GTEST_SKIP() << "cannot run as an ordinary user here: " << output.toStdString();
+        }
+        EXPECT_EQ(*exitCode, 0) << output.toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+        return;
+    }
+    SeedSwitchedOff();
+    ASSERT_EQ(::chmod(path.toLocal8Bit().constData(), 0400), 0);
+    const QByteArray before = FileBytes(path);
+    OpenWindow();
+    EXPECT_EQ(StatusAfterTick(), kOff) << "a read-only store is still read";
+    rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
+
+    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
+
+    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_EQ(rig->Setting("ProxyServer"), std::nullopt);
+    EXPECT_EQ(StatusAfterTick(), kOff);
+}
+
+} // namespace
+} // namespace kestrovan::test
