@@ -20,11 +20,16 @@ int main(int argc, char** argv) {
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;
     kestrovan::NetworkPageLoaderFactory pageLoaders(*platform->registryReader);
-    const kestrovan::FrmhomeAdapters adapters{*platform->registry,     *platform->registryReader,
-                                              *platform->internetSettings, http,
-                                              pageLoaders,             *platform->messageDialog,
-                                              *platform->saveDialog,   *platform->sleeper,
-                                              *platform->processStarter, *platform->terminator,
+    const kestrovan::FrmhomeAdapters adapters{*platform->registry,
+                                              *platform->registryReader,
+                                              *platform->internetSettings,
+                                              http,
+                                              pageLoaders,
+                                              *platform->messageDialog,
+                                              *platform->saveDialog,
+                                              *platform->sleeper,
+                                              *platform->processStarter,
+                                              *platform->terminator,
                                               *platform->screen};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
     platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });

@@ -4,11 +4,20 @@
 
 #include "lookup/DelayText.h"
 #include "lookup/ExtractLocation.h"
+#include "proxyswitch/AnsiText.h"
+#include "web/SystemProxySettings.h"
 
 namespace kestrovan {
 namespace {
 
 constexpr float kTickLimit = 150;
+
+// True when page loads now go through proxy: the switch took (a store that cannot be written
+// leaves the old setting) and the address is one a connection can be made to.
+bool LoadsGoThrough(RegistryReader& registry, const QString& proxy) {
+    const std::optional<HttpProxyAddress> inForce = SystemHttpProxy(registry);
+    return inForce && inForce == ParseHttpProxyServer(ToAnsi(proxy));
+}
 
 } // namespace
 
@@ -31,7 +40,11 @@ void Frmhome::Command8_Click() {
     SpeedTestTicks = 0;
     Command8->setEnabled(false);
     Timer5->start();
-    WebBrowser4->Navigate(endpoints_.LocationResultPage(Text1));
+    // A page that does not come through the proxy under test is no measure of it: where the proxy
+    // is not in force nothing is loaded, and the test runs out as with any unusable proxy.
+    if (LoadsGoThrough(adapters_.registryReader, CurrentProxy)) {
+        WebBrowser4->Navigate(endpoints_.LocationResultPage(Text1));
+    }
     AppendLog(QStringLiteral("测速开始. 测试IP地址 ") + Text1);
     Timer1->stop();
 }

@@ -46,9 +46,13 @@ template <typename Work> void ModRW_Reg::RunOperation(const QString& KeyPath, Wo
 }
 
 void ModRW_Reg::WriteRegString(const QString& KeyPath, const QString& ValueName, const QString& Value) {
+    WriteRegAnsiString(KeyPath, ValueName, ToAnsi(Value));
+}
+
+void ModRW_Reg::WriteRegAnsiString(const QString& KeyPath, const QString& ValueName, std::string_view Value) {
     RunOperation(KeyPath, [&](RegHandle key) {
-        const auto data = ToAnsi(Value); // no terminating zero: an empty text stores length 0
-        return registry_.RegSetValueExA(key, ToAnsi(ValueName), 0, kRegSz, std::as_bytes(std::span(data)));
+        // No terminating zero: an empty text stores length 0.
+        return registry_.RegSetValueExA(key, ToAnsi(ValueName), 0, kRegSz, std::as_bytes(std::span(Value)));
     });
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string_view>
 
 namespace kestrovan {
 
@@ -17,6 +18,9 @@ public:
     ModRW_Reg(RegistryOperations& registry, MessageDialog& messageDialog);
 
     void WriteRegString(const QString& KeyPath, const QString& ValueName, const QString& Value);
+    // A string value given as the ANSI bytes to store, written unchanged (a value read back from
+    // the registry keeps bytes that no text of the system's code page would give).
+    void WriteRegAnsiString(const QString& KeyPath, const QString& ValueName, std::string_view Value);
     void WriteRegLong(const QString& KeyPath, const QString& ValueName, std::int32_t Value);
     void DeleteRegValue(const QString& KeyPath, const QString& ValueName);
 

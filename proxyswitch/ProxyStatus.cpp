@@ -16,7 +16,8 @@ QString RegValueText(const std::optional<RegValue>& value) {
     return fromAnsi.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-QString ProxyStatusCaption(const std::optional<RegValue>& proxyServer, const std::optional<RegValue>& proxyEnable) {
+QString ProxyStatusCaption(const std::optional<RegValue>& proxyServer,
+                           const std::optional<RegValue>& proxyEnable) {
     if (RegValueText(proxyEnable) == QStringLiteral("0")) {
         return QStringLiteral("代理状态:关闭");
     }

@@ -3,7 +3,6 @@
 #include "window/Frmhome.h"
 
 #include "proxyswitch/InternetSettingsKey.h"
-#include "proxyswitch/ProxyStatus.h"
 
 namespace kestrovan {
 
@@ -33,7 +32,9 @@ void Frmhome::RestoreProxySettings(const ProxySettingsSnapshot& snapshot) {
         } else if (const auto* number = std::get_if<std::uint32_t>(&*value)) {
             modRwReg_.WriteRegLong(kInternetSettingsKeyPath, name, static_cast<std::int32_t>(*number));
         } else {
-            modRwReg_.WriteRegString(kInternetSettingsKeyPath, name, RegValueText(value));
+            // The bytes as they were read: a round trip through text would change those that are
+            // not valid in the system's code page.
+            modRwReg_.WriteRegAnsiString(kInternetSettingsKeyPath, name, std::get<std::string>(*value));
         }
     };
     restore(kProxyServerName, snapshot.proxyServer);

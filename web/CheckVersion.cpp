@@ -30,8 +30,8 @@ bool CheckVersion(const Endpoints& endpoints, const VersionCheckServices& servic
     if (published == OwnVersionText()) {
         return true;
     }
-    services.messageDialog.Show(QStringLiteral("您使用的版本已过期,请下载最新版本。"), QStringLiteral("升级提示"),
-                                MessageIcon::Question, MessageButtons::Ok);
+    services.messageDialog.Show(QStringLiteral("您使用的版本已过期,请下载最新版本。"),
+                                QStringLiteral("升级提示"), MessageIcon::Question, MessageButtons::Ok);
     // A failure to start the browser is skipped: the program ends all the same.
     services.processStarter.OpenInWebBrowser(endpoints.HomePage());
     services.terminator.EndProgram();

@@ -238,6 +238,130 @@ private:
     const xmlNode* skipped_ = nullptr;
 };
 
+// libxml2 checks each attribute of a start tag against all earlier ones of the tag, so a tag
+// with very many attributes takes quadratic time (100 000 of them: minutes). The markup is
+// remote input: attributes past the first kMaxAttributes of a tag are cut out before parsing,
+// except hidden and style, which the text depends on (libxml2 drops their repeats at once).
+// Tags are read the way libxml2 reads them, so that both agree where each one ends.
+constexpr qsizetype kMaxAttributes = 64;
+constexpr qsizetype kMaxNameLength = 100; // libxml2 reads at most this much of a name
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsNameStart(char c) {
+    return IsLetter(c) || c == '_' || c == ':' || c == '.';
+}
+
+bool IsNameChar(char c) {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-';
+}
+
+class AttributeLimiter {
+public:
+    explicit AttributeLimiter(const QByteArray& html) : html_(html), s_(html.constData()), n_(html.size()) {}
+
+    QByteArray Run() {
+        while ((pos_ = html_.indexOf('<', pos_)) >= 0) {
+            if (QByteArrayView(html_).sliced(pos_).startsWith("<!--")) {
+                pos_ = html_.indexOf("-->", pos_ + 4);
+                if (pos_ < 0) {
+                    break;
+                }
+                pos_ += 3;
+            } else if (pos_ + 1 < n_ && IsLetter(s_[pos_ + 1])) {
+                ++pos_;
+                StartTag();
+            } else {
+                ++pos_;
+            }
+        }
+        if (copied_ == 0) {
+            return html_;
+        }
+        out_.append(s_ + copied_, n_ - copied_);
+        return out_;
+    }
+
+private:
+    bool AtTagEnd() const {
+        return pos_ >= n_ || s_[pos_] == '>' || (s_[pos_] == '/' && pos_ + 1 < n_ && s_[pos_ + 1] == '>');
+    }
+
+    QByteArrayView Name() {
+        const qsizetype start = pos_;
+        while (pos_ < n_ && pos_ - start < kMaxNameLength && IsNameChar(s_[pos_])) {
+            ++pos_;
+        }
+        return QByteArrayView(s_ + start, pos_ - start);
+    }
+
+    void SkipBlanks(qsizetype& at) const {
+        while (at < n_ && IsBlank(s_[at])) {
+            ++at;
+        }
+    }
+
+    void StartTag() {
+        const QByteArrayView tag = Name();
+        qsizetype count = 0;
+        for (SkipBlanks(pos_); !AtTagEnd(); SkipBlanks(pos_)) {
+            const qsizetype start = pos_;
+            if (!IsNameStart(s_[pos_])) {
+                // Not an attribute: skipped up to a blank or the end of the tag.
+                while (!AtTagEnd() && !IsBlank(s_[pos_])) {
+                    ++pos_;
+                }
+                continue;
+            }
+            const QByteArrayView name = Name();
+            qsizetype at = pos_;
+            SkipBlanks(at);
+            if (at < n_ && s_[at] == '=') {
+                ++at;
+                SkipBlanks(at);
+                if (at < n_ && (s_[at] == '"' || s_[at] == '\'')) {
+                    const qsizetype close = html_.indexOf(s_[at], at + 1);
+                    at = close < 0 ? n_ : close + 1;
+                } else {
+                    while (at < n_ && !IsBlank(s_[at]) && s_[at] != '>') {
+                        ++at;
+                    }
+                }
+                pos_ = at;
+            }
+            ++count;
+            if (count > kMaxAttributes && name.compare("hidden", Qt::CaseInsensitive) != 0 &&
+                name.compare("style", Qt::CaseInsensitive) != 0) {
+                out_.append(s_ + copied_, start - copied_);
+                copied_ = pos_;
+            }
+        }
+        // Script and style hold raw text up to their end tag.
+        const bool selfClosed = pos_ < n_ && s_[pos_] == '/';
+        if (!selfClosed && (tag.compare("script", Qt::CaseInsensitive) == 0 ||
+                            tag.compare("style", Qt::CaseInsensitive) == 0)) {
+            const QByteArray endTag = "</" + tag.toByteArray();
+            pos_ = html_.indexOf(endTag, pos_, Qt::CaseInsensitive);
+            if (pos_ < 0) {
+                pos_ = n_;
+            }
+        }
+    }
+
+    const QByteArray& html_;
+    const char* s_;
+    qsizetype n_;
+    qsizetype pos_ = 0;
+    qsizetype copied_ = 0; // html_ before this index is in out_, or is to be returned whole
+    QByteArray out_;
+};
+
 const xmlNode* FindBody(const xmlDoc* doc) {
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (!root) {
@@ -264,6 +388,7 @@ std::optional<QString> BodyTextOfHtml(const QString& html) {
     // NUL ends strings inside the parser; a browser shows it as a replacement character.
     cleaned.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
     QByteArray utf8 = cleaned.toUtf8();
+    utf8 = AttributeLimiter(utf8).Run();
     if (utf8.size() > INT_MAX) {
         utf8.truncate(INT_MAX);
     }

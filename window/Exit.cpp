@@ -12,9 +12,9 @@ void Frmhome::Command4_Click() {
 
 // Every request to close the window, whatever its source, asks first.
 void Frmhome::closeEvent(QCloseEvent* event) {
-    const MessageAnswer answer = adapters_.messageDialog.Show(
-        QStringLiteral("您是否确定退出程序?"), QStringLiteral("退出提示"), MessageIcon::Question,
-        MessageButtons::OkCancel);
+    const MessageAnswer answer =
+        adapters_.messageDialog.Show(QStringLiteral("您是否确定退出程序?"), QStringLiteral("退出提示"),
+                                     MessageIcon::Question, MessageButtons::OkCancel);
     if (answer != MessageAnswer::Ok) {
         event->ignore();
         return;

@@ -16,8 +16,7 @@ QRect TwipsRect(int left, int top, int width, int height) {
     return {Px(left), Px(top), Px(width), Px(height)};
 }
 
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
+template <typename Widget> Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(geometry);
     return widget;
@@ -68,7 +67,8 @@ void Frmhome::BuildControls() {
     List1->setAccessibleName(QStringLiteral("代理列表"));
 
     Frame2 = MakeFrame(this, "Frame2", QStringLiteral("代理状态栏"), TwipsRect(4320, 120, 3855, 975));
-    lblproxymsg = MakeLabel(Frame2, "lblproxymsg", QStringLiteral("代理状态"), TwipsRect(120, 480, 3615, 255));
+    lblproxymsg =
+        MakeLabel(Frame2, "lblproxymsg", QStringLiteral("代理状态"), TwipsRect(120, 480, 3615, 255));
 
     Frame3 = MakeFrame(this, "Frame3", QStringLiteral("信息提示栏"), TwipsRect(4320, 1200, 3855, 2175));
     List2 = Place(new QListWidget(Frame3), "List2", TwipsRect(120, 360, 3615, 1680));

@@ -147,7 +147,7 @@ public:
     std::unique_ptr<WshShell> RegShell;
 
 private:
-    QString locationQueryUrl_;                                // result page of the pending query
+    QString locationQueryUrl_;                                  // result page of the pending query
     std::optional<ProxySettingsSnapshot> proxyBeforeSpeedTest_; // restored when a speed test ends
 };
 

@@ -74,7 +74,9 @@ start_proxy >"$work_dir/port" || fail "could not start tinyproxy; last log: $(ta
 proxy_port=$(<"$work_dir/port")
 echo "tinyproxy $(tinyproxy -v 2>&1 | head -n 1) on 127.0.0.1:$proxy_port (pid $proxy_pid)" >&2
 
-# Only the window's own proxy setting may apply.
+# Only the window's own proxy setting may apply; Qt gets a runtime folder of its own.
+mkdir -m 700 "$work_dir/run"
+export XDG_RUNTIME_DIR=$work_dir/run
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 KESTROVAN_BENCH_PROXY_PORT=$proxy_port QT_QPA_PLATFORM=offscreen "$bench_bin" "$@"
 echo "requests through tinyproxy: $(grep -c 'Request (file descriptor' "$work_dir/tinyproxy.log" || true)" >&2

@@ -23,7 +23,7 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xev xprop curl stdbuf; do
+for tool in Xvfb xev xprop curl stdbuf dbus-daemon; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 [[ -x $program_bin ]] || fail "$program_bin not found; build the target kestrovan first"
@@ -31,6 +31,7 @@ done
 
 work_dir=$(mktemp -d)
 xvfb_pid=""
+bus_pid=""
 app_pid=""
 xev_pid=""
 stamp_pid=""
@@ -40,7 +41,7 @@ demo_started=0
 export HOME=$work_dir/home XDG_CONFIG_HOME=$work_dir/config XDG_RUNTIME_DIR=$work_dir/run
 export GSETTINGS_BACKEND=memory QT_QPA_PLATFORM=xcb
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
 mkdir -p "$HOME" "$XDG_CONFIG_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
@@ -66,6 +67,7 @@ cleanup() {
         "$repo_root/scripts/demo-down.sh" >/dev/null || true
     fi
     stop_pid "$xvfb_pid"
+    stop_pid "$bus_pid"
     rm -rf "$work_dir"
 }
 trap cleanup EXIT
@@ -80,6 +82,17 @@ for _ in $(seq 100); do
 done
 [[ -s $work_dir/display ]] || fail "Xvfb did not start"
 export DISPLAY=:$(<"$work_dir/display")
+
+# A session bus of their own, as on a desktop (without one, the first D-Bus user would start a
+# bus of its own that outlives the run).
+dbus-daemon --session --nofork --address="unix:path=$work_dir/bus" >/dev/null 2>&1 &
+bus_pid=$!
+for _ in $(seq 100); do
+    [[ -S $work_dir/bus ]] && break
+    sleep 0.05
+done
+[[ -S $work_dir/bus ]] || fail "dbus-daemon did not start"
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$work_dir/bus
 
 # The demo site the real window starts against. A demo that somebody else already runs on the
 # configured ports is used as it is and left running.
@@ -146,7 +159,8 @@ measure() {
     [[ -n $t_map ]] || fail "$bin showed no window within 30 s"
     # The mapped window must be this program's.
     sleep 0.2
-    window=$(awk '/MapNotify event/ { getline; sub(/,$/, "", $4); print $4; exit }' "$work_dir/xev.log")
+    window=$(awk '/MapNotify event/ { getline; if (match($0, /window 0x[0-9a-f]+/)) print substr($0, RSTART + 7, RLENGTH - 7); exit }' \
+        "$work_dir/xev.log")
     pid_of_window=$(xprop -id "$window" _NET_WM_PID | awk '{ print $NF }')
     [[ $pid_of_window == "$app_pid" ]] || fail "window $window belongs to pid $pid_of_window, not $app_pid"
     stop_watch

@@ -41,6 +41,15 @@ bool IsIpv6Text(std::string_view address) {
                        [](unsigned char c) { return std::isxdigit(c) != 0 || c == ':' || c == '.'; });
 }
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
 std::optional<int> ParsePort(std::string_view text) {
     if (text.empty() || text.size() > 5) {
         return std::nullopt;
@@ -57,15 +66,6 @@ std::optional<int> ParsePort(std::string_view text) {
     }
     return port;
 }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-} // namespace
 
 std::optional<ProxyEndpoint> ParseHostPort(std::string_view text) {
     text = Trim(text);

@@ -30,6 +30,9 @@ struct DesktopProxyValue {
 // desktop configuration; nullopt when it names no usable host and port for http or https.
 std::optional<DesktopProxyValue> ParseProxyServer(std::string_view server);
 
+// A port number 1..65535 in plain decimal digits.
+std::optional<int> ParsePort(std::string_view text);
+
 // "host:port" with a valid host name or bracketed IPv6 address and a port 1..65535.
 std::optional<ProxyEndpoint> ParseHostPort(std::string_view text);
 

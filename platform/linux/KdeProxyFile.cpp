@@ -1,5 +1,7 @@
 #include "platform/linux/KdeProxyFile.h"
 
+#include "platform/linux/DesktopProxyValue.h"
+
 #include <optional>
 
 namespace kestrovan {
@@ -102,23 +104,6 @@ std::string Escape(std::string_view value) {
         }
     }
     return out;
-}
-
-std::optional<int> ParsePort(std::string_view text) {
-    if (text.empty() || text.size() > 5) {
-        return std::nullopt;
-    }
-    int port = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        port = port * 10 + (c - '0');
-    }
-    if (port < 1 || port > 65535) {
-        return std::nullopt;
-    }
-    return port;
 }
 
 } // namespace

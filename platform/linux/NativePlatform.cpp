@@ -18,9 +18,12 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
 
     // The desktop's proxy settings follow the registry after every settings-changed notification.
     auto settings = std::make_unique<LinuxInternetSettings>();
-    std::shared_ptr<DesktopProxyBridge> bridge = DesktopProxyBridge::ForCurrentUser(*platform->registryReader);
+    std::shared_ptr<DesktopProxyBridge> bridge =
+        DesktopProxyBridge::ForCurrentUser(*platform->registryReader);
     settings->AddListener([bridge] { bridge->Apply(); });
-    platform->attachMessageLog = [bridge](NativePlatform::MessageLog log) { bridge->SetMessageSink(std::move(log)); };
+    platform->attachMessageLog = [bridge](NativePlatform::MessageLog log) {
+        bridge->SetMessageSink(std::move(log));
+    };
     platform->internetSettings = std::move(settings);
 
     platform->messageDialog = std::make_unique<QtMessageDialog>();

@@ -15,8 +15,16 @@ namespace kestrovan {
 
 namespace {
 
-// Another process writing at the same time waits this long for the lock before a call fails.
-constexpr int kBusyTimeoutMs = 5000;
+// How long a call waits for a lock another process holds before it fails. Every call runs on the
+// window thread, which stands still meanwhile: another writer holds the lock for milliseconds, so
+// these budgets cover it with room, while a lock held for good costs the window little. Readers
+// wait only where another process holds the file for itself.
+constexpr int kReadBusyTimeoutMs = 100;
+constexpr int kWriteBusyTimeoutMs = 500;
+
+int BusyTimeoutMs(RegistryDatabase::Access access) {
+    return access == RegistryDatabase::Access::Write ? kWriteBusyTimeoutMs : kReadBusyTimeoutMs;
+}
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS keys(
@@ -121,9 +129,9 @@ bool RegistryDatabase::OpenConnection(Access access) {
     device_ = info.st_dev;
     inode_ = info.st_ino;
     sqlite3_extended_result_codes(connection_, 1);
-    sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(connection_, BusyTimeoutMs(access));
     // Switching a fresh file to WAL can meet a concurrent opener without the busy handler's help.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(BusyTimeoutMs(access));
     for (;;) {
         const int rc = sqlite3_exec(connection_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK) {
@@ -196,6 +204,9 @@ int RegistryDatabase::Changes() const {
 }
 
 RegistryDatabase::Transaction::Transaction(RegistryDatabase& database, Access access) : database_(database) {
+    if (database_.connection_ != nullptr) {
+        sqlite3_busy_timeout(database_.connection_, BusyTimeoutMs(access));
+    }
     active_ = database_.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 

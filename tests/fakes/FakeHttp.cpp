@@ -33,7 +33,9 @@ public:
         });
     }
     int ReadyState() const override { return state_; }
-    std::optional<QString> ResponseText() const override { return state_ == kCompleted ? body_ : std::nullopt; }
+    std::optional<QString> ResponseText() const override {
+        return state_ == kCompleted ? body_ : std::nullopt;
+    }
 
 private:
     FakeHttpFactory& factory_;

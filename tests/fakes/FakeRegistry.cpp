@@ -78,7 +78,8 @@ RegStatus FakeRegistry::RegCloseKey(RegHandle key) {
     return open_.erase(key) > 0 ? kErrorSuccess : kErrorInvalidHandle;
 }
 
-std::optional<RegValue> FakeRegistry::ReadValue(RegHandle root, std::string_view subKey, std::string_view valueName) {
+std::optional<RegValue> FakeRegistry::ReadValue(RegHandle root, std::string_view subKey,
+                                                std::string_view valueName) {
     const auto raw = Raw(root, std::string(subKey), std::string(valueName));
     if (!raw) {
         return std::nullopt;
@@ -118,8 +119,8 @@ bool FakeRegistry::KeyExists(RegHandle root, const std::string& subKey) const {
     return keys_.count({root, Lower(subKey)}) > 0;
 }
 
-std::optional<std::pair<std::uint32_t, std::string>> FakeRegistry::Raw(RegHandle root, const std::string& subKey,
-                                                                       const std::string& name) const {
+std::optional<std::pair<std::uint32_t, std::string>>
+FakeRegistry::Raw(RegHandle root, const std::string& subKey, const std::string& name) const {
     const auto key = keys_.find({root, Lower(subKey)});
     if (key == keys_.end()) {
         return std::nullopt;

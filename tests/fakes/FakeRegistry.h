@@ -19,14 +19,16 @@ public:
     FakeRegistry() = default;
 
     RegStatus RegCreateKeyA(RegHandle root, std::string_view subKey, RegHandle& key) override;
-    RegStatus RegSetValueExA(RegHandle key, std::string_view valueName, std::uint32_t reserved, std::uint32_t type,
-                             std::span<const std::byte> data) override;
+    RegStatus RegSetValueExA(RegHandle key, std::string_view valueName, std::uint32_t reserved,
+                             std::uint32_t type, std::span<const std::byte> data) override;
     RegStatus RegDeleteValueA(RegHandle key, std::string_view valueName) override;
     RegStatus RegCloseKey(RegHandle key) override;
-    std::optional<RegValue> ReadValue(RegHandle root, std::string_view subKey, std::string_view valueName) override;
+    std::optional<RegValue> ReadValue(RegHandle root, std::string_view subKey,
+                                      std::string_view valueName) override;
 
     // Test access to the Internet Settings values and to the raw store.
-    void SetString(RegHandle root, const std::string& subKey, const std::string& name, const std::string& value);
+    void SetString(RegHandle root, const std::string& subKey, const std::string& name,
+                   const std::string& value);
     void SetDword(RegHandle root, const std::string& subKey, const std::string& name, std::uint32_t value);
     void Remove(RegHandle root, const std::string& subKey, const std::string& name);
     bool KeyExists(RegHandle root, const std::string& subKey) const;

@@ -32,9 +32,9 @@ struct FrmhomeHarness {
     std::unique_ptr<Frmhome> window;
 
     FrmhomeHarness() {
-        window = std::make_unique<Frmhome>(FrmhomeAdapters{registry, registry, internetSettings, http, pageLoaders,
-                                                           messageDialog, saveDialog, sleeper, processStarter,
-                                                           terminator, screen},
+        window = std::make_unique<Frmhome>(FrmhomeAdapters{registry, registry, internetSettings, http,
+                                                           pageLoaders, messageDialog, saveDialog, sleeper,
+                                                           processStarter, terminator, screen},
                                            endpoints);
     }
 
@@ -46,7 +46,9 @@ struct FrmhomeHarness {
         return window->Form_Load();
     }
 
-    FakePageLoader& WebBrowser(int number) const { return pageLoaders.Loader(static_cast<std::size_t>(number - 1)); }
+    FakePageLoader& WebBrowser(int number) const {
+        return pageLoaders.Loader(static_cast<std::size_t>(number - 1));
+    }
 
     QStringList Log() const {
         QStringList lines;
