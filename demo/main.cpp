@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("slow-proxy-port"),
          QStringLiteral("Also run the slow proxy on this port (0: no proxy)."), QStringLiteral("port"),
          QStringLiteral("0")},
+        {QStringLiteral("version-text"),
+         QStringLiteral("What the version file holds (another text plays a withdrawn version)."),
+         QStringLiteral("text"), QStringLiteral("1.5")},
         {QStringLiteral("slow-proxy-delay-ms"),
          QStringLiteral("How long the slow proxy waits before forwarding."), QStringLiteral("ms"),
          QStringLiteral("3000")},
@@ -108,6 +111,10 @@ int main(int argc, char** argv) {
 
     SiteServer home;
     home.ServeHomeSite(DemoContent());
+    SiteAnswer versionFile;
+    versionFile.body = parser.value(QStringLiteral("version-text")).toUtf8().left(64);
+    versionFile.contentType = "text/plain";
+    home.SetAnswer(QStringLiteral("/version/kestrovan.txt"), versionFile);
     if (!ListenOrExplain(home, *homePort)) {
         return kPortInUseExitCode;
     }

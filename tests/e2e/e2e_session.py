@@ -157,6 +157,20 @@ class Session:
         if result.returncode != 0:
             raise SessionError("demo-up.sh failed:\n" + result.stderr.decode(errors="replace"))
 
+    def restart_home_site(self, *demo_arguments):
+        """Replaces the demo this session started by a bare kestrovan-demo with other arguments.
+        Returns False when the demo running is someone else's, which is left alone."""
+        if not self._demo_started:
+            return False
+        script = os.path.join(self.source_dir, "scripts", "demo-down.sh")
+        subprocess.run([script], env=self.env, capture_output=True, timeout=30, check=True)
+        self._demo_started = False
+        demo = os.path.join(self.build_dir, "demo", "kestrovan-demo")
+        self._spawn("demo-again", [demo] + list(demo_arguments))
+        if not wait_until(lambda: port_open(DEMO_PORTS[0]) and port_open(DEMO_PORTS[1]), 10, 0.1):
+            raise SessionError("kestrovan-demo %s did not open its ports within 10 s" % " ".join(demo_arguments))
+        return True
+
     # ---- the program ----------------------------------------------------------------------
 
     def start_program(self, program, extra_env=None):

@@ -44,6 +44,8 @@ def parse_arguments():
     parser.add_argument("--artifacts", required=True,
                         help="where logs and screenshots go (screenshots go to docs/screenshots instead "
                              "when KESTROVAN_UPDATE_SCREENSHOTS=1)")
+    parser.add_argument("--home-url", default="http://127.0.0.1:17480",
+                        help="the home site base address the program was built with")
     parser.add_argument("--short", action="store_true",
                         help="start-up and exit only (used to check an installed package)")
     return parser.parse_args()
@@ -247,6 +249,34 @@ class Run:
         self.screenshot("speed-test.png")
         self.query_location()
         self.exit_with_ok()
+        self.expired_version()
+
+    def expired_version(self):
+        """With a version file that names another version, the program says so, opens the home
+        site in the browser and ends."""
+        if not self.session.restart_home_site("--version-text", "1.4"):
+            self.note("expiry path skipped: the demo running is not this run's own")
+            return
+        opened = os.path.join(self.session.root, "browser-opened.txt")
+        browser = os.path.join(self.session.root, "browser.sh")
+        with open(browser, "w") as script:
+            script.write('#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' % opened)
+        os.chmod(browser, 0o755)
+        # xdg-open, on a machine without a desktop environment, hands web addresses to $BROWSER.
+        process = self.session.start_program(self.args.program, {"BROWSER": browser})
+        box = atspi.wait_top_level("升级提示", 40, process.pid)
+        atspi.require(box, "label", "您使用的版本已过期,请下载最新版本。", 5)
+        ok = atspi.find(box, "push button", predicate=lambda b: atspi.name_of(b).replace("&", "") in ("OK", "确定"))
+        assert ok is not None, "the 升级提示 box has no OK button"
+        assert atspi.find_top_level(TITLE, process.pid) is None, "the main window is shown"
+        atspi.do_named_action(ok, "Press")
+        try:
+            status = process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the program did not end within 10 s of the expiry message")
+        read = lambda: open(opened).read().split() if os.path.exists(opened) else []
+        assert wait_until(lambda: read() == [self.args.home_url], 10, 0.1), "the browser was given %r" % read()
+        self.note("expired version: message, browser opened at %s, ended with status %s" % (self.args.home_url, status))
 
 
 def missing_tools():
