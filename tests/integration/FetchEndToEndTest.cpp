@@ -1,0 +1,130 @@
+// Fetching the list end to end: the probe over the real request component, the page through the
+// real page loader, which follows the proxy the store holds, from a home site on loopback.
+#include "demo/DemoContent.h"
+#include "tests/integration/StoreWindow.h"
+#include "tests/web/NetTestSupport.h"
+
+#include <QListWidget>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace kestrovan::test {
+namespace {
+
+const QString kFetching = QStringLiteral("代理获取中......");
+const QString kListPath = QStringLiteral("/kestrovan.htm");
+
+class FetchEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(w.rig.StartUp());
+        w.rig.window->show();
+        logBefore = w.rig.window->List2->count();
+        w.rig.home->ClearRequests();
+    }
+
+    // Routes the page loaders through a real proxy by way of the store.
+    void ProxyThroughTinyproxy() {
+        if (Tinyproxy::Program().isEmpty()) {
+            GTEST_SKIP() << "tinyproxy is not installed";
+        }
+        proxy = std::make_unique<Tinyproxy>();
+        ASSERT_TRUE(proxy->Start()) << proxy->Output().toStdString();
+        w.Put("ProxyServer", QStringLiteral("127.0.0.1:%1").arg(proxy->Port()).toStdString());
+        w.Put("ProxyEnable", std::uint32_t{1});
+    }
+
+    // Clicks Command1 and waits until the fetch has ended (the button is enabled again).
+    void FetchAndWait() {
+        Frmhome& window = *w.rig.window;
+        window.Command1->click();
+        ASSERT_FALSE(window.Command1->isEnabled()) << "the probe must have answered";
+        EXPECT_TRUE(w.rig.Entries().isEmpty()) << "the old list is cleared when the load starts";
+        EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{kFetching});
+        ASSERT_TRUE(WaitFor([&] { return window.Command1->isEnabled(); }, 10000)) << "the fetch never ended";
+    }
+
+    StoreWindow w;
+    std::unique_ptr<Tinyproxy> proxy;
+    int logBefore = 0;
+};
+
+// The probe always goes straight to the home site; the page load follows the system proxy.
+class FetchRoute : public FetchEndToEnd, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FetchRoute, FillsTheListWithExactlyTwoLogLines) {
+    const bool throughProxy = GetParam();
+    if (throughProxy) {
+        ProxyThroughTinyproxy();
+        if (IsSkipped()) {
+            return;
+        }
+    }
+    w.rig.window->List1->addItem(QStringLiteral("old:1"));
+
+    FetchAndWait();
+
+    EXPECT_EQ(w.rig.LogSince(logBefore),
+              QStringList({kFetching, QStringLiteral("代理获取结束,已成功获取7个. ")}));
+    EXPECT_EQ(w.rig.Entries(), DemoContent::DefaultProxyEntries());
+    EXPECT_EQ(w.rig.sleeper.Pauses(), std::vector<int>{2000});
+
+    const QList<RecordedRequest> requests = w.rig.home->Requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests[0].target, kListPath.toUtf8());
+    EXPECT_EQ(requests[0].Header("If-Modified-Since"), "0") << "the probe comes first";
+    EXPECT_FALSE(requests[0].HasHeader("Via")) << "the probe does not follow the system proxy";
+    EXPECT_EQ(requests[1].target, kListPath.toUtf8());
+    EXPECT_FALSE(requests[1].HasHeader("If-Modified-Since")) << "the page load comes second";
+    EXPECT_EQ(requests[1].HasHeader("Via"), throughProxy) << requests[1].Header("Via").toStdString();
+
+    // The browser is cleared once the list has been taken.
+    ASSERT_TRUE(WaitFor(
+        [&] { return !w.rig.window->WebBrowser1->BodyText().value_or(QString()).contains(u"8080"); }, 5000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, FetchRoute, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "ThroughTheStoresProxy" : "Direct"; });
+
+TEST_F(FetchEndToEnd, ListWithoutThe8080MarkerEndsTheFetchAndAllowsAnother) {
+    w.rig.home->ServeHomeSite(
+        DemoContent({QStringLiteral("127.0.0.2:3128"), QStringLiteral("127.0.0.3:8000")}));
+
+    FetchAndWait();
+
+    EXPECT_EQ(w.rig.LogSince(logBefore),
+              QStringList({kFetching, QStringLiteral("代理获取失败,未找到代理列表.")}));
+    EXPECT_TRUE(w.rig.Entries().isEmpty()) << "the list is never parsed";
+    EXPECT_TRUE(w.rig.sleeper.Pauses().empty());
+
+    // The button works again: a list with the marker is fetched as usual.
+    w.rig.home->ServeHomeSite(DemoContent());
+    logBefore = w.rig.window->List2->count();
+    FetchAndWait();
+    EXPECT_EQ(w.rig.LogSince(logBefore).value(1), QStringLiteral("代理获取结束,已成功获取7个. "));
+    EXPECT_EQ(w.rig.Entries(), DemoContent::DefaultProxyEntries());
+}
+
+TEST_F(FetchEndToEnd, HomeSiteDownLogsTheFailureEvenWithAProxyThatWouldAnswer) {
+    // A proxy would answer for the missing site with an error page of its own; the probe must not
+    // take that for the site's answer.
+    ProxyThroughTinyproxy();
+    if (IsSkipped()) {
+        return;
+    }
+    w.rig.window->List1->addItem(QStringLiteral("kept:1"));
+    w.rig.StopHome();
+    QSignalSpy loads(w.rig.window->WebBrowser1.get(), &PageLoader::DocumentComplete);
+
+    w.rig.window->Command1->click();
+
+    EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
+    EXPECT_EQ(w.rig.Entries(), QStringList{QStringLiteral("kept:1")});
+    EXPECT_TRUE(w.rig.window->Command1->isEnabled());
+    QTest::qWait(200);
+    EXPECT_EQ(loads.count(), 0) << "no page load after a failed probe";
+}
+
+} // namespace
+} // namespace kestrovan::test

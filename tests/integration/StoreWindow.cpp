@@ -1,0 +1,90 @@
+#include "tests/integration/StoreWindow.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace kestrovan::test {
+namespace {
+
+QString StorePathIn(const QTemporaryDir& dir) {
+    return dir.filePath(QStringLiteral("kestrovan/registry.db"));
+}
+
+} // namespace
+
+StoreWindow::StoreWindow()
+    : storePath(StorePathIn(configHome)), store(storePath.toStdString()),
+      rig(RegistryChoice{&store, &store}) {
+    clock.start();
+}
+
+void StoreWindow::Put(const char* name, const RegValue& value) {
+    RegHandle key = 0;
+    ASSERT_EQ(store.RegCreateKeyA(kHkeyCurrentUser, kInternetSettingsSubKey, key), kErrorSuccess);
+    RegStatus status = kErrorSuccess;
+    if (const auto* number = std::get_if<std::uint32_t>(&value)) {
+        const std::array<std::byte, 4> bytes{
+            static_cast<std::byte>(*number & 0xff), static_cast<std::byte>((*number >> 8) & 0xff),
+            static_cast<std::byte>((*number >> 16) & 0xff), static_cast<std::byte>((*number >> 24) & 0xff)};
+        status = store.RegSetValueExA(key, name, 0, kRegDword, bytes);
+    } else {
+        const std::string& text = std::get<std::string>(value);
+        status = store.RegSetValueExA(key, name, 0, kRegSz, std::as_bytes(std::span(text)));
+    }
+    store.RegCloseKey(key);
+    ASSERT_EQ(status, kErrorSuccess);
+}
+
+void StoreWindow::Remove(const char* name) {
+    RegHandle key = 0;
+    ASSERT_EQ(store.RegCreateKeyA(kHkeyCurrentUser, kInternetSettingsSubKey, key), kErrorSuccess);
+    store.RegDeleteValueA(key, name);
+    store.RegCloseKey(key);
+}
+
+std::optional<RegValue> StoreWindow::Read(const char* name) {
+    return store.ReadValue(kHkeyCurrentUser, kInternetSettingsSubKey, name);
+}
+
+bool StoreWindow::StoreFileExists() const {
+    return QFile::exists(storePath);
+}
+
+RegToolResult StoreWindow::RunRegTool(const QStringList& arguments) {
+    RegToolResult result;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.path());
+    process.setProcessEnvironment(environment);
+    QObject::connect(&process, &QProcess::finished, [&] { result.finishedAtMs = clock.elapsed(); });
+    process.start(QStringLiteral(KESTROVAN_REG_PATH), arguments);
+    if (!process.waitForStarted(5000)) {
+        ADD_FAILURE() << "kestrovan-reg did not start: " << process.errorString().toStdString();
+        return result;
+    }
+    if (!WaitFor([&] { return result.finishedAtMs >= 0; }, 10000)) {
+        ADD_FAILURE() << "kestrovan-reg did not end";
+        process.kill();
+        process.waitForFinished(3000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QString StoreWindow::StatusAfterTick() {
+    QLabel* status = rig.window->lblproxymsg;
+    status->setText(QString());
+    WaitFor([&] { return !status->text().isEmpty(); }, 3000);
+    return status->text();
+}
+
+} // namespace kestrovan::test
