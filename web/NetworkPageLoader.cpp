@@ -79,7 +79,8 @@ void NetworkPageLoader::StartLoad(const QString& url) {
     // The proxy as the registry holds it now: a switch just before the load takes effect.
     network_.setProxy(ProxyFor(registry_));
     QNetworkRequest request(address);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Redirects stay on the server asked: a remote answer never sends the program elsewhere.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     request.setTransferTimeout(kTransferTimeoutMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);

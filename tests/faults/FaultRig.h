@@ -18,7 +18,8 @@
 
 namespace kestrovan::test {
 
-inline constexpr char kInternetSettingsSubKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+inline constexpr char kInternetSettingsSubKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 // Watches the event loop: the longest time it went without turning while the watch ran.
 class Heartbeat {
@@ -43,8 +44,8 @@ qint64 PeakResidentKiB();
 void ResetPeakMemory();
 
 SiteAnswer Answer(int status, QByteArray body, QByteArray contentType = "text/html; charset=utf-8");
-// A redirect of path to itself, without end.
-SiteAnswer RedirectLoop(const QString& url);
+// A 302 to location; answered for location itself, a loop without end.
+SiteAnswer Redirect(const QString& location);
 // Seeded pseudo-random bytes without any digit, so that no marker can turn up by chance.
 QByteArray BinaryGarbage(qsizetype size);
 // The bytes of text as UTF-16LE.

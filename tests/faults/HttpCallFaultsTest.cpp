@@ -1,6 +1,7 @@
 // Every plain HTTP call of the program (the probes and the version file) against every way its
-// server can fail, on the real request component: the caller's reaction, how long it takes, that
-// the window keeps turning meanwhile and that memory stays bounded.
+// server can fail, on the real request component. Each case checks the caller's reaction, how long
+// the call took, that the window kept turning meanwhile and, for the large answers, that memory
+// stayed bounded.
 #include "demo/DemoContent.h"
 #include "demo/LookupPages.h"
 #include "tests/faults/FaultRig.h"
@@ -8,7 +9,6 @@
 
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -41,14 +41,15 @@ constexpr int kQuickFailureMaxMs = 3000;
 constexpr int kLargeAnswerMaxMs = 4500; // still clearly inside the 5-second limit
 constexpr qint64 kMaxGapMs = 500;
 constexpr qint64 kLargeBodyBytes = 50LL * 1024 * 1024;
-// What a capped answer may cost: the capped bytes, their text and the read buffer, with room.
-constexpr qint64 kBoundedMemoryKiB = 48 * 1024;
+// What a capped answer may cost: the capped bytes, their text and the buffers, with room. An
+// uncapped 50 MB answer costs over 150 MB: its bytes and their text.
+constexpr qint64 kBoundedMemoryKiB = 96 * 1024;
 
 struct HttpFault {
     const char* name;
-    std::function<SiteAnswer()> answer; // empty: the port is closed (connection refused)
-    bool answers;                       // the call gives a non-empty text
-    bool matchesVersion;                // that text is exactly "1.5"
+    std::function<SiteAnswer(const QString& url)> answer; // of the call's address; empty: the port is closed
+    bool answers;                                         // the call gives a non-empty text
+    bool matchesVersion;                                  // that text is exactly "1.5"
     int minMs;
     int maxMs;
     bool large; // memory is measured
@@ -73,46 +74,87 @@ const HttpFault kRefused{"Refused", {}, false, false, 0, kQuickFailureMaxMs, fal
 
 const std::vector<HttpFault>& QuickFaults() {
     static const std::vector<HttpFault> faults{
-        {"ClosedWithoutAnswer", [] { return Special([](SiteAnswer& a) { a.closeWithoutAnswer = true; }); }, false,
+        {"ClosedWithoutAnswer",
+         [](const QString&) { return Special([](SiteAnswer& a) { a.closeWithoutAnswer = true; }); }, false,
          false, 0, kQuickFailureMaxMs, false},
         {"ResetMidBody",
-         [] { return Special([](SiteAnswer& a) { a.resetMidBody = true; }, QByteArray(200000, 'v')); }, false,
-         false, 0, kQuickFailureMaxMs, false},
-        {"EmptyBody", [] { return Answer(200, ""); }, false, false, 0, kQuickFailureMaxMs, false},
-        {"NotFoundEmpty", [] { return Answer(404, ""); }, false, false, 0, kQuickFailureMaxMs, false},
-        {"NotFoundWithBody", [] { return Answer(404, kErrorPage); }, true, false, 0, kQuickFailureMaxMs, false},
-        {"ServerErrorEmpty", [] { return Answer(500, ""); }, false, false, 0, kQuickFailureMaxMs, false},
-        {"ServerErrorWithBody", [] { return Answer(500, kServerErrorPage); }, true, false, 0, kQuickFailureMaxMs,
+         [](const QString&) {
+             return Special([](SiteAnswer& a) { a.resetMidBody = true; }, QByteArray(200000, 'v'));
+         },
+         false, false, 0, kQuickFailureMaxMs, false},
+        {"RedirectLoop", [](const QString& url) { return Redirect(url); }, false, false, 0,
+         kQuickFailureMaxMs, false},
+        {"EmptyBody", [](const QString&) { return Answer(200, ""); }, false, false, 0, kQuickFailureMaxMs,
          false},
+        {"NotFoundEmpty", [](const QString&) { return Answer(404, ""); }, false, false, 0, kQuickFailureMaxMs,
+         false},
+        {"NotFoundWithBody", [](const QString&) { return Answer(404, kErrorPage); }, true, false, 0,
+         kQuickFailureMaxMs, false},
+        {"ServerErrorEmpty", [](const QString&) { return Answer(500, ""); }, false, false, 0,
+         kQuickFailureMaxMs, false},
+        {"ServerErrorWithBody", [](const QString&) { return Answer(500, kServerErrorPage); }, true, false, 0,
+         kQuickFailureMaxMs, false},
         // The slowest drip the server offers: one byte a tenth of a second.
-        {"DripWithinTheTimeout", [] { return Special([](SiteAnswer& a) { a.dripBytesPerSecond = 10; }); }, true,
-         true, 200, kQuickFailureMaxMs, false},
-        {"EndlessBody", [] { return Special([](SiteAnswer& a) { a.endless = true; }, QByteArray(65536, 'e')); },
+        {"DripWithinTheTimeout",
+         [](const QString&) { return Special([](SiteAnswer& a) { a.dripBytesPerSecond = 10; }); }, true, true,
+         200, kQuickFailureMaxMs, false},
+        {"EndlessBody",
+         [](const QString&) {
+             return Special([](SiteAnswer& a) { a.endless = true; }, QByteArray(65536, 'e'));
+         },
          true, false, 0, kLargeAnswerMaxMs, true},
-        {"FiftyMegabytes", [] { return Answer(200, QByteArray(kLargeBodyBytes, 'm'), "text/plain"); }, true,
+        {"FiftyMegabytes",
+         [](const QString&) { return Answer(200, QByteArray(kLargeBodyBytes, 'm'), "text/plain"); }, true,
          false, 0, kLargeAnswerMaxMs, true},
         // Unknown labels fall back to UTF-8, so the plain version text still reads as itself.
-        {"UnknownCharset", [] { return Answer(200, "1.5", "text/plain; charset=x-no-such-charset"); }, true,
+        {"UnknownCharset",
+         [](const QString&) { return Answer(200, "1.5", "text/plain; charset=x-no-such-charset"); }, true,
          true, 0, kQuickFailureMaxMs, false},
-        {"MislabelledCharset", [] { return Answer(200, Utf16Le(QStringLiteral("1.5")), "text/plain; charset=utf-8"); },
+        {"MislabelledCharset",
+         [](const QString&) {
+             return Answer(200, Utf16Le(QStringLiteral("1.5")), "text/plain; charset=utf-8");
+         },
          true, false, 0, kQuickFailureMaxMs, false},
-        {"Utf16LabelOnAscii", [] { return Answer(200, "1.5", "text/plain; charset=utf-16"); }, true, false, 0,
-         kQuickFailureMaxMs, false},
-        {"BinaryGarbage", [] { return Answer(200, BinaryGarbage(4096), "application/octet-stream"); }, true, false,
-         0, kQuickFailureMaxMs, false},
+        {"Utf16LabelOnAscii", [](const QString&) { return Answer(200, "1.5", "text/plain; charset=utf-16"); },
+         true, false, 0, kQuickFailureMaxMs, false},
+        {"BinaryGarbage",
+         [](const QString&) { return Answer(200, BinaryGarbage(4096), "application/octet-stream"); }, true,
+         false, 0, kQuickFailureMaxMs, false},
     };
     return faults;
 }
 
-const HttpFault kAnswerInTime{"AnswerWithinTheTimeout", [] { return Delayed(3000); }, true, true, 2900,
-                              kFiveSecondCallMinMs, false};
-const HttpFault kNoAnswer{"NoAnswer", [] { return Special([](SiteAnswer& a) { a.hang = true; }); }, false, false,
-                          kFiveSecondCallMinMs, kFiveSecondCallMaxMs, false};
-const HttpFault kLateAnswer{"AnswerAfterTheTimeout", [] { return Delayed(5600); }, false, false,
-                            kFiveSecondCallMinMs, kFiveSecondCallMaxMs, false};
+const HttpFault kAnswerInTime{"AnswerWithinTheTimeout",
+                              [](const QString&) { return Delayed(4000); },
+                              true,
+                              true,
+                              3900,
+                              kFiveSecondCallMinMs,
+                              false};
+const HttpFault kNoAnswer{"NoAnswer",
+                          [](const QString&) { return Special([](SiteAnswer& a) { a.hang = true; }); },
+                          false,
+                          false,
+                          kFiveSecondCallMinMs,
+                          kFiveSecondCallMaxMs,
+                          false};
+const HttpFault kLateAnswer{"AnswerAfterTheTimeout",
+                            [](const QString&) { return Delayed(5600); },
+                            false,
+                            false,
+                            kFiveSecondCallMinMs,
+                            kFiveSecondCallMaxMs,
+                            false};
 const HttpFault kSlowDrip{"DripPastTheTimeout",
-                          [] { return Special([](SiteAnswer& a) { a.dripBytesPerSecond = 100; }, QByteArray(700, 'd')); },
-                          false, false, kFiveSecondCallMinMs, kFiveSecondCallMaxMs, false};
+                          [](const QString&) {
+                              return Special([](SiteAnswer& a) { a.dripBytesPerSecond = 100; },
+                                             QByteArray(700, 'd'));
+                          },
+                          false,
+                          false,
+                          kFiveSecondCallMinMs,
+                          kFiveSecondCallMaxMs,
+                          false};
 
 const QString kTestedIp = QStringLiteral("127.0.0.1");
 
@@ -121,13 +163,21 @@ struct CallCase {
     HttpFault fault;
 };
 
+void PrintTo(const CallCase& param, std::ostream* out) {
+    *out << CallName(param.call) << " / " << param.fault.name;
+}
+
 std::string CaseName(const ::testing::TestParamInfo<CallCase>& info) {
     return std::string(CallName(info.param.call)) + "_" + info.param.fault.name;
 }
 
-class HttpCallFault : public ::testing::TestWithParam<CallCase> {
-protected:
-    void SetUp() override {
+// One call of the program meeting one fault, on a window of its own.
+class CallRun {
+public:
+    explicit CallRun(CallCase param) : param_(std::move(param)) {}
+
+    // Prepares the window, installs the fault, makes the call and checks all that followed.
+    void Check() {
         rig.ServeHealthySites();
         // The result page is served whatever happens to the probe of the same path.
         rig.lookup->SetQueryAnswer(QStringLiteral("/ips.asp?ip=%1&action=2").arg(kTestedIp),
@@ -136,11 +186,21 @@ protected:
             ASSERT_TRUE(rig.window->Form_Load());
             rig.window->show();
         }
+        Measure();
     }
 
+private:
+    const CallCase& GetParam() const { return param_; }
+
+    // A figure of this call, in the test's report.
+    void Record(const char* what, qint64 value) const {
+        ::testing::Test::RecordProperty(std::string(CallName(TheCall())) + "_" + what,
+                                        static_cast<int>(value));
+    }
     Call TheCall() const { return GetParam().call; }
     bool StartsInLoad() const {
-        return TheCall() == Call::StartupProbe || TheCall() == Call::HomePage || TheCall() == Call::VersionFile;
+        return TheCall() == Call::StartupProbe || TheCall() == Call::HomePage ||
+               TheCall() == Call::VersionFile;
     }
     bool Fails() const {
         return TheCall() == Call::VersionFile ? !GetParam().fault.matchesVersion : !GetParam().fault.answers;
@@ -156,7 +216,7 @@ protected:
             }
             return;
         }
-        const SiteAnswer answer = fault.answer();
+        const SiteAnswer answer = fault.answer(CallUrl());
         switch (TheCall()) {
         case Call::StartupProbe:
         case Call::SpeedProbe:
@@ -171,15 +231,33 @@ protected:
         case Call::ListProbe: {
             // The probe and the page share one address; only the probe carries this header.
             const QByteArray page = DemoContent().ProxyListPage();
-            rig.home->SetHandler(QStringLiteral("/kestrovan.htm"), [answer, page](const RecordedRequest& request) {
-                return request.HasHeader("If-Modified-Since") ? answer : Answer(200, page);
-            });
+            rig.home->SetHandler(
+                QStringLiteral("/kestrovan.htm"), [answer, page](const RecordedRequest& request) {
+                    return request.HasHeader("If-Modified-Since") ? answer : Answer(200, page);
+                });
             break;
         }
         case Call::IpsProbe:
             rig.lookup->SetAnswer(QStringLiteral("/ips.asp"), answer);
             break;
         }
+    }
+
+    QString CallUrl() const {
+        switch (TheCall()) {
+        case Call::StartupProbe:
+        case Call::SpeedProbe:
+            return rig.endpoints.CityProbe();
+        case Call::HomePage:
+            return rig.endpoints.HomePage() + u'/';
+        case Call::VersionFile:
+            return rig.endpoints.VersionFile();
+        case Call::ListProbe:
+            return rig.endpoints.ProxyListPage();
+        case Call::IpsProbe:
+            return rig.endpoints.IpsProbe();
+        }
+        return {};
     }
 
     // Runs the call; true when start-up let the window open (the calls after start-up: true).
@@ -221,7 +299,8 @@ protected:
         case Call::StartupProbe:
             EXPECT_EQ(boxes[0].text, QStringLiteral("程序初始化失败,请稍候再试."));
             EXPECT_EQ(boxes[0].title, QStringLiteral("错误提示"));
-            EXPECT_TRUE(rig.home->Requests().isEmpty()) << "the home site is not asked";
+            EXPECT_EQ(RealWebWindow::Count(*rig.home, "/"), 0) << "the version check does not run";
+            EXPECT_EQ(RealWebWindow::Count(*rig.home, "/version/kestrovan.txt"), 0);
             EXPECT_TRUE(rig.Log().isEmpty());
             break;
         case Call::HomePage:
@@ -237,8 +316,8 @@ protected:
             break;
         }
         EXPECT_EQ(boxes[0].icon, MessageIcon::Question);
-        const QStringList opensHomePage = TheCall() == Call::VersionFile ? QStringList{rig.endpoints.homeBase}
-                                                                         : QStringList{};
+        const QStringList opensHomePage =
+            TheCall() == Call::VersionFile ? QStringList{rig.endpoints.homeBase} : QStringList{};
         EXPECT_EQ(rig.processStarter.Opened(), opensHomePage);
     }
 
@@ -269,7 +348,11 @@ protected:
             EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
             EXPECT_TRUE(w.Command3->isEnabled());
             if (rig.lookup) {
-                EXPECT_EQ(RealWebWindow::Count(*rig.lookup, "/ips.asp"), 1) << "only the probe";
+                // Qt sends an idempotent request a second time when the first connection closes
+                // without a word; both are probes.
+                EXPECT_EQ(RealWebWindow::Count(*rig.lookup, "/ips.asp"),
+                          RealWebWindow::ProbeCount(*rig.lookup, "/ips.asp"))
+                    << "no result page after a failed probe";
             }
             return;
         }
@@ -282,7 +365,8 @@ protected:
     void ExpectSpeedProbeOutcome() {
         Frmhome& w = *rig.window;
         if (Fails()) {
-            EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试. ") + kTestedIp});
+            EXPECT_EQ(rig.LogSince(logBefore),
+                      QStringList{QStringLiteral("连接服务器失败,请稍候重试. ") + kTestedIp});
             EXPECT_TRUE(w.Command8->isEnabled());
             EXPECT_FALSE(w.Timer5->isActive());
             EXPECT_TRUE(w.Timer1->isActive());
@@ -295,78 +379,101 @@ protected:
         EXPECT_EQ(rig.Setting("ProxyEnable"), RegValue(std::uint32_t{1}));
     }
 
+    void Measure() {
+        const HttpFault& fault = GetParam().fault;
+        InstallFault();
+        logBefore = rig.window->List2->count();
+        ResetPeakMemory();
+        const qint64 residentBefore = ResidentKiB();
+        Heartbeat heartbeat;
+        heartbeat.Start();
+        QElapsedTimer clock;
+        clock.start();
+
+        const bool opened = RunCall();
+
+        const qint64 elapsed = clock.elapsed();
+        const qint64 gap = heartbeat.MaxGapMs();
+        Record("elapsed_ms", elapsed);
+        Record("max_gap_ms", gap);
+        EXPECT_GE(elapsed, fault.minMs);
+        EXPECT_LE(elapsed, fault.maxMs);
+        EXPECT_LT(gap, kMaxGapMs) << "the event loop stood still while the call waited";
+        if (fault.large) {
+            const qint64 grown = PeakResidentKiB() - residentBefore;
+            Record("peak_growth_kib", grown);
+            EXPECT_LT(grown, kBoundedMemoryKiB) << "the body is not capped";
+        }
+        switch (TheCall()) {
+        case Call::StartupProbe:
+        case Call::HomePage:
+        case Call::VersionFile:
+            ExpectStartupOutcome(opened);
+            break;
+        case Call::ListProbe:
+            ExpectListProbeOutcome();
+            break;
+        case Call::IpsProbe:
+            ExpectIpsProbeOutcome();
+            break;
+        case Call::SpeedProbe:
+            ExpectSpeedProbeOutcome();
+            break;
+        }
+    }
+
+    CallCase param_;
     RealWebWindow rig;
     int logBefore = 0;
 };
 
-TEST_P(HttpCallFault, CallerReactsWithinTheLimitAndTheWindowKeepsTurning) {
-    const HttpFault& fault = GetParam().fault;
-    InstallFault();
-    logBefore = rig.window->List2->count();
-    ResetPeakMemory();
-    const qint64 residentBefore = ResidentKiB();
-    Heartbeat heartbeat;
-    heartbeat.Start();
-    QElapsedTimer clock;
-    clock.start();
+const Call kAllCalls[] = {Call::StartupProbe, Call::HomePage, Call::VersionFile,
+                          Call::ListProbe,    Call::IpsProbe, Call::SpeedProbe};
 
-    const bool opened = RunCall();
+// The quick faults: one case per fault, running every call in turn.
+class HttpFaultOnEveryCall : public ::testing::TestWithParam<HttpFault> {};
 
-    const qint64 elapsed = clock.elapsed();
-    const qint64 gap = heartbeat.MaxGapMs();
-    EXPECT_GE(elapsed, fault.minMs);
-    EXPECT_LE(elapsed, fault.maxMs);
-    EXPECT_LT(gap, kMaxGapMs) << "the event loop stood still while the call waited";
-    if (fault.large) {
-        EXPECT_LT(PeakResidentKiB() - residentBefore, kBoundedMemoryKiB) << "the body is not capped";
-    }
-    switch (TheCall()) {
-    case Call::StartupProbe:
-    case Call::HomePage:
-    case Call::VersionFile:
-        ExpectStartupOutcome(opened);
-        break;
-    case Call::ListProbe:
-        ExpectListProbeOutcome();
-        break;
-    case Call::IpsProbe:
-        ExpectIpsProbeOutcome();
-        break;
-    case Call::SpeedProbe:
-        ExpectSpeedProbeOutcome();
-        break;
-    }
-}
-
-std::vector<CallCase> QuickCases() {
-    std::vector<CallCase> cases;
-    for (const Call call : {Call::StartupProbe, Call::HomePage, Call::VersionFile, Call::ListProbe, Call::IpsProbe,
-                            Call::SpeedProbe}) {
+TEST_P(HttpFaultOnEveryCall, Reacts) {
+    for (const Call call : kAllCalls) {
         // The version file shares its server with the home page, whose refusal comes first.
-        if (call != Call::VersionFile) {
-            cases.push_back({call, kRefused});
+        if (call == Call::VersionFile && !GetParam().answer) {
+            continue;
         }
-        for (const HttpFault& fault : QuickFaults()) {
-            cases.push_back({call, fault});
-        }
+        SCOPED_TRACE(CallName(call));
+        CallRun(CallCase{call, GetParam()}).Check();
     }
-    return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Quick, HttpCallFault, ::testing::ValuesIn(QuickCases()), CaseName);
+void PrintTo(const HttpFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+std::vector<HttpFault> QuickCases() {
+    std::vector<HttpFault> faults{kRefused};
+    faults.insert(faults.end(), QuickFaults().begin(), QuickFaults().end());
+    return faults;
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultQuick, HttpFaultOnEveryCall, ::testing::ValuesIn(QuickCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// One call meeting one fault, on its own: the faults that wait long run side by side.
+class HttpCallFault : public ::testing::TestWithParam<CallCase> {};
+
+TEST_P(HttpCallFault, Reacts) {
+    CallRun(GetParam()).Check();
+}
 
 // The faults that run into the 5-second limit (or close to it): no answer on every call, the
-// others on one or two calls (they reach the same wait).
-INSTANTIATE_TEST_SUITE_P(TimeLimit, HttpCallFault,
-                         ::testing::Values(CallCase{Call::StartupProbe, kNoAnswer}, CallCase{Call::HomePage, kNoAnswer},
-                                           CallCase{Call::VersionFile, kNoAnswer}, CallCase{Call::ListProbe, kNoAnswer},
-                                           CallCase{Call::IpsProbe, kNoAnswer}, CallCase{Call::SpeedProbe, kNoAnswer},
-                                           CallCase{Call::VersionFile, kLateAnswer},
-                                           CallCase{Call::SpeedProbe, kLateAnswer},
-                                           CallCase{Call::ListProbe, kSlowDrip},
-                                           CallCase{Call::StartupProbe, kAnswerInTime},
-                                           CallCase{Call::ListProbe, kAnswerInTime}),
-                         CaseName);
+// others on one call each (they reach the same wait).
+INSTANTIATE_TEST_SUITE_P(
+    FaultTimeLimit, HttpCallFault,
+    ::testing::Values(CallCase{Call::StartupProbe, kNoAnswer}, CallCase{Call::HomePage, kNoAnswer},
+                      CallCase{Call::VersionFile, kNoAnswer}, CallCase{Call::ListProbe, kNoAnswer},
+                      CallCase{Call::IpsProbe, kNoAnswer}, CallCase{Call::SpeedProbe, kNoAnswer},
+                      CallCase{Call::VersionFile, kLateAnswer}, CallCase{Call::ListProbe, kSlowDrip},
+                      CallCase{Call::StartupProbe, kAnswerInTime}),
+    CaseName);
 
 } // namespace
 } // namespace kestrovan::test

@@ -35,8 +35,8 @@ const char* PageName(Page page) {
 enum class Fault {
     Refused,       // page: the system proxy's port is closed; through a proxy: that proxy's port
     Closed,        // connection closed without an answer (through a proxy: the proxy closes it)
-    NoAnswer,      // accepted, never answered (through a proxy: the proxy never answers)
-    LateAnswer,    // answers after 2.5 s (through a proxy: the proxy waits that long)
+    NoAnswer,      // accepted, never answered (through a proxy: the proxy forwards, the origin is silent)
+    LateAnswer,    // answers after 1.5 s (through a proxy: the proxy waits that long)
     SlowDrip,      // the page arrives a few bytes at a time
     ResetMidBody,  // half the body, then a reset
     EmptyBody,     // 200 without a body
@@ -63,9 +63,11 @@ struct PageCase {
 };
 
 constexpr qint64 kMaxGapMs = 500;
-constexpr qint64 kBoundedMemoryKiB = 48 * 1024;
+// What a capped page may cost at most; an uncapped 50 MB page costs over 150 MB.
+constexpr qint64 kBoundedMemoryKiB = 96 * 1024;
 constexpr int kSettleMs = 15000;
 const QString kTestedIp = QStringLiteral("127.0.0.1");
+constexpr int kLateMs = 1500;
 constexpr int kListEntries = 7;
 
 QByteArray ListPageBytes() {
@@ -87,10 +89,10 @@ SiteAnswer FaultyAnswer(Fault fault, const SiteAnswer& good, const QString& url)
         answer.hang = true;
         break;
     case Fault::LateAnswer:
-        answer.delayMs = 2500;
+        answer.delayMs = kLateMs;
         break;
     case Fault::SlowDrip:
-        answer.dripBytesPerSecond = static_cast<int>(answer.body.size() / 2); // about two seconds
+        answer.dripBytesPerSecond = static_cast<int>(answer.body.size()); // about a second
         break;
     case Fault::ResetMidBody:
         answer.body = answer.body.repeated(400); // the entries or markers come before the cut
@@ -112,7 +114,7 @@ SiteAnswer FaultyAnswer(Fault fault, const SiteAnswer& good, const QString& url)
         answer = Answer(500, "<html><body><h1>Internal Server Error</h1></body></html>");
         break;
     case Fault::RedirectLoop:
-        answer = RedirectLoop(url);
+        answer = Redirect(url); // to itself
         break;
     case Fault::EndlessBody:
         answer.body = answer.body.repeated(64); // the wanted page, over and over
@@ -123,7 +125,8 @@ SiteAnswer FaultyAnswer(Fault fault, const SiteAnswer& good, const QString& url)
         break;
     case Fault::MislabelledCharset:
         // The list is ASCII: only a two-byte label garbles it. The result page is GBK.
-        answer.contentType = good.contentType.contains("gbk") ? "text/html; charset=utf-8" : "text/html; charset=utf-16";
+        answer.contentType =
+            good.contentType.contains("gbk") ? "text/html; charset=utf-8" : "text/html; charset=utf-16";
         break;
     case Fault::BinaryGarbage:
         answer = Answer(200, kestrovan::test::BinaryGarbage(64 * 1024));
@@ -137,6 +140,10 @@ SiteAnswer FaultyAnswer(Fault fault, const SiteAnswer& good, const QString& url)
         break;
     }
     return answer;
+}
+
+void PrintTo(const PageCase& param, std::ostream* out) {
+    *out << PageName(param.page) << " / " << param.name;
 }
 
 class PageFault : public ::testing::TestWithParam<PageCase> {
@@ -169,9 +176,10 @@ protected:
         const SiteAnswer good = Answer(200, ListPageBytes());
         const SiteAnswer faulty = FaultyAnswer(TheFault(), good, rig.endpoints.ProxyListPage());
         // The probe of the same address gets the good page; only the load in the browser fails.
-        rig.home->SetHandler(QStringLiteral("/kestrovan.htm"), [good, faulty](const RecordedRequest& request) {
-            return request.HasHeader("If-Modified-Since") ? good : faulty;
-        });
+        rig.home->SetHandler(QStringLiteral("/kestrovan.htm"),
+                             [good, faulty](const RecordedRequest& request) {
+                                 return request.HasHeader("If-Modified-Since") ? good : faulty;
+                             });
     }
 
     void InstallResultFault() {
@@ -185,7 +193,8 @@ protected:
     }
 
     // The proxy under test: a dead port, a site server playing a broken proxy, or the demo's
-    // forwarding proxy in front of a broken origin.
+    // forwarding proxy in front of a broken origin. (A proxy that never answers is the one case
+    // that waits out the whole 15 seconds: FaultSpeedTestLimit.)
     void InstallProxyFault() {
         quint16 port = 0;
         switch (TheFault()) {
@@ -193,19 +202,19 @@ protected:
             port = ClosedLoopbackPort();
             break;
         case Fault::Closed:
-        case Fault::NoAnswer:
         case Fault::ProxyErrorPage: {
             brokenProxy = std::make_unique<SiteServer>();
             ASSERT_TRUE(brokenProxy->Listen());
-            SiteAnswer answer = Answer(502, "<html><body><h1>502 Bad Gateway</h1><p>proxy error</p></body></html>");
+            SiteAnswer answer =
+                Answer(502, "<html><body><h1>502 Bad Gateway</h1><p>proxy error</p></body></html>");
             answer.closeWithoutAnswer = TheFault() == Fault::Closed;
-            answer.hang = TheFault() == Fault::NoAnswer;
-            brokenProxy->SetHandler(QStringLiteral("/ips.asp"), [answer](const RecordedRequest&) { return answer; });
+            brokenProxy->SetHandler(QStringLiteral("/ips.asp"),
+                                    [answer](const RecordedRequest&) { return answer; });
             port = brokenProxy->Port();
             break;
         }
         default: {
-            const int delayMs = TheFault() == Fault::LateAnswer ? 2500 : 0;
+            const int delayMs = TheFault() == Fault::LateAnswer ? kLateMs : 0;
             forwardingProxy = std::make_unique<SlowProxy>(delayMs);
             ASSERT_TRUE(forwardingProxy->Listen());
             port = forwardingProxy->Port();
@@ -259,7 +268,7 @@ protected:
             return;
         }
         if (TheFault() == Fault::NoAnswer) {
-            QTest::qWait(1500);
+            QTest::qWait(1000);
         } else {
             ASSERT_TRUE(WaitFor([&] { return CompletedResultPage(completions); }, kSettleMs))
                 << "the load through the proxy never ended";
@@ -268,7 +277,7 @@ protected:
         ASSERT_FALSE(w.Command8->isEnabled());
         ASSERT_TRUE(w.Timer5->isActive()) << "a failed load leaves the count running";
         ASSERT_LT(w.SpeedTestTicks, 140.0F);
-        w.SpeedTestTicks = 145;
+        w.SpeedTestTicks = 150; // the next tick is the 151st
     }
 
     bool CompletedResultPage(const QSignalSpy& completions) const {
@@ -288,14 +297,15 @@ protected:
             EXPECT_EQ(rig.Entries().size(), kListEntries);
             break;
         case Page::LookupResult:
-            EXPECT_TRUE(log.value(1).startsWith(QStringLiteral("查询结束,归属:"))) << log.value(1).toStdString();
+            EXPECT_TRUE(log.value(1).startsWith(QStringLiteral("查询结束,归属:")))
+                << log.value(1).toStdString();
             EXPECT_GT(log.value(1).size(), QStringLiteral("查询结束,归属:").size());
             break;
         case Page::ThroughProxy: {
             const QString prefix = QStringLiteral("测速结束,延时:");
             ASSERT_TRUE(log.value(1).startsWith(prefix)) << log.value(1).toStdString();
             const double seconds = log.value(1).mid(prefix.size()).chopped(1).toDouble();
-            const double least = TheFault() == Fault::LateAnswer ? 2.4 : 0.0;
+            const double least = TheFault() == Fault::LateAnswer ? (kLateMs - 100) / 1000.0 : 0.0;
             EXPECT_GE(seconds, least);
             EXPECT_LE(seconds, least + 3.5);
             EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt) << "the setting before the test is back";
@@ -332,7 +342,7 @@ protected:
     int logBefore = 0;
 };
 
-TEST_P(PageFault, EndsAsTheHandlersSayWithTheWindowTurning) {
+TEST_P(PageFault, Ends) {
     const bool large = TheFault() == Fault::FiftyMegabytes || TheFault() == Fault::EndlessBody;
     QSignalSpy completions(rig.window->WebBrowser4.get(), &PageLoader::DocumentComplete);
     ResetPeakMemory();
@@ -345,16 +355,19 @@ TEST_P(PageFault, EndsAsTheHandlersSayWithTheWindowTurning) {
         HurryTheSpeedTest(completions);
     }
     if (GetParam().outcome == Outcome::Pending) {
-        QTest::qWait(2000);
+        QTest::qWait(1500);
         EXPECT_FALSE(Button()->isEnabled()) << "a load without an end keeps its operation pending";
         EXPECT_EQ(rig.LogSince(logBefore).size(), 1);
     } else {
         ASSERT_TRUE(WaitFor([&] { return Button()->isEnabled(); }, kSettleMs)) << "the operation never ended";
     }
 
+    RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));
     EXPECT_LT(heartbeat.MaxGapMs(), kMaxGapMs) << "the event loop stood still";
     if (large) {
-        EXPECT_LT(PeakResidentKiB() - residentBefore, kBoundedMemoryKiB) << "the page is not capped";
+        const qint64 grown = PeakResidentKiB() - residentBefore;
+        RecordProperty("peak_growth_kib", static_cast<int>(grown));
+        EXPECT_LT(grown, kBoundedMemoryKiB) << "the page is not capped";
     }
     if (GetParam().outcome == Outcome::Result) {
         ExpectResult();
@@ -400,21 +413,18 @@ std::vector<PageCase> Cases() {
             cases.push_back({row.name, Page::ProxyList, row.fault, row.list});
             cases.push_back({row.name, Page::LookupResult, row.fault, row.result});
         }
-        // A proxy that never answers is the one case that waits out the whole 15 seconds.
-        if (row.fault != Fault::NoAnswer) {
-            cases.push_back({row.name, Page::ThroughProxy, row.fault, row.proxied});
-        }
+        cases.push_back({row.name, Page::ThroughProxy, row.fault, row.proxied});
     }
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, PageFault, ::testing::ValuesIn(Cases()), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(FaultPages, PageFault, ::testing::ValuesIn(Cases()), [](const auto& info) {
     return std::string(PageName(info.param.page)) + "_" + info.param.name;
 });
 
 // --- the one speed test that runs into its limit unaided
 
-TEST(SpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
+TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     RealWebWindow rig;
     ASSERT_TRUE(rig.StartUp());
     rig.window->show();
@@ -435,12 +445,12 @@ TEST(SpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     ASSERT_TRUE(WaitFor([&] { return rig.window->Command8->isEnabled(); }, 20000));
 
     const qint64 elapsed = clock.elapsed();
+    RecordProperty("elapsed_ms", static_cast<int>(elapsed));
     EXPECT_GE(elapsed, 15000);
-    EXPECT_LE(elapsed, 17000);
+    EXPECT_LE(elapsed, 18000); // ticks that come late are not made up
     EXPECT_LT(heartbeat.MaxGapMs(), kMaxGapMs);
-    EXPECT_EQ(rig.LogSince(logBefore),
-              QStringList({QStringLiteral("测速开始. 测试IP地址 127.0.0.1"),
-                           QStringLiteral("测速结束,连接时间超过15秒,连接失败.")}));
+    EXPECT_EQ(rig.LogSince(logBefore), QStringList({QStringLiteral("测速开始. 测试IP地址 127.0.0.1"),
+                                                    QStringLiteral("测速结束,连接时间超过15秒,连接失败.")}));
     EXPECT_EQ(rig.window->SpeedTestTicks, 151.0F);
     ASSERT_EQ(silentProxy.Requests().size(), 1) << "the page went to the proxy under test";
     EXPECT_EQ(silentProxy.Requests().front().Path(), "/ips.asp");
@@ -448,9 +458,110 @@ TEST(SpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     EXPECT_TRUE(rig.window->Timer1->isActive());
 }
 
+// --- the page loaded at start-up and never read
+
+struct NamedFault {
+    const char* name;
+    Fault fault;
+};
+
+void PrintTo(const NamedFault& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class AdvertisingPageFault : public ::testing::TestWithParam<NamedFault> {};
+
+TEST_P(AdvertisingPageFault, LeavesStartUpAndTheWindowAlone) {
+    RealWebWindow rig;
+    rig.ServeHealthySites();
+    const QString url = rig.endpoints.AdvertisingPage();
+    rig.home->SetAnswer(QStringLiteral("/Advertising.htm"),
+                        FaultyAnswer(GetParam().fault, Answer(200, "<body>ad</body>"), url));
+    ResetPeakMemory();
+    const qint64 residentBefore = ResidentKiB();
+    Heartbeat heartbeat;
+    heartbeat.Start();
+
+    ASSERT_TRUE(rig.window->Form_Load());
+    rig.window->show();
+    QTest::qWait(1000); // the load goes on, or ends, after start-up
+
+    EXPECT_EQ(rig.Log(), QStringList{QStringLiteral("程序初始化成功......")});
+    EXPECT_TRUE(rig.messageDialog.Shown().empty());
+    EXPECT_LT(heartbeat.MaxGapMs(), kMaxGapMs);
+    EXPECT_LT(PeakResidentKiB() - residentBefore, kBoundedMemoryKiB);
+    const int asked = RealWebWindow::Count(*rig.home, "/Advertising.htm");
+    EXPECT_GE(asked, 1);
+    EXPECT_LE(asked, 1 + NetworkPageLoader::kMaxRedirects)
+        << "a redirect loop is followed a bounded number of times";
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultStartUp, AdvertisingPageFault,
+                         ::testing::Values(NamedFault{"NoAnswer", Fault::NoAnswer},
+                                           NamedFault{"RedirectLoop", Fault::RedirectLoop},
+                                           NamedFault{"EndlessBody", Fault::EndlessBody},
+                                           NamedFault{"BinaryGarbage", Fault::BinaryGarbage},
+                                           NamedFault{"FiftyMegabytes", Fault::FiftyMegabytes}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- a list page that never comes ends the fetch at the loader's transfer time-out (a minute:
+// run with KESTROVAN_SLOW_FAULTS=1)
+
+TEST(FaultSlow, HungListPageEndsTheFetchAtTheTransferTimeout) {
+    if (!qEnvironmentVariableIsSet("KESTROVAN_SLOW_FAULTS")) {
+        GTEST_SKIP() << "takes a minute; set KESTROVAN_SLOW_FAULTS=1";
+    }
+    RealWebWindow rig;
+    ASSERT_TRUE(rig.StartUp());
+    rig.window->show();
+    const SiteAnswer good = Answer(200, ListPageBytes());
+    SiteAnswer hang = good;
+    hang.hang = true;
+    rig.home->SetHandler(QStringLiteral("/kestrovan.htm"), [good, hang](const RecordedRequest& request) {
+        return request.HasHeader("If-Modified-Since") ? good : hang;
+    });
+    const int logBefore = rig.window->List2->count();
+    QElapsedTimer clock;
+    clock.start();
+
+    rig.window->Command1->click();
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); },
+                        NetworkPageLoader::kTransferTimeoutMs + 10000));
+
+    EXPECT_GE(clock.elapsed(), NetworkPageLoader::kTransferTimeoutMs - 1000); // a coarse timer
+    EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取失败,未找到代理列表."));
+}
+
+// --- list entries whose address no connection can be made to
+
+class UnusableProxyAddress : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UnusableProxyAddress, IsNotBypassedByADirectLoad) {
+    RealWebWindow rig;
+    ASSERT_TRUE(rig.StartUp());
+    rig.window->show();
+    rig.SelectEntry(QString::fromLatin1(GetParam()));
+    const int logBefore = rig.window->List2->count();
+
+    rig.window->Command8->click();
+    ASSERT_FALSE(rig.window->Command8->isEnabled());
+    QTest::qWait(500);
+    ASSERT_FALSE(rig.window->Command8->isEnabled()) << "no result can have come";
+    rig.window->SpeedTestTicks = 150; // the next tick is the 151st
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command8->isEnabled(); }, 5000));
+
+    EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
+    EXPECT_EQ(RealWebWindow::Count(*rig.lookup, "/ips.asp"), 0) << "the result page was loaded direct";
+    EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultSpeedTest, UnusableProxyAddress,
+                         ::testing::Values("127.0.0.1:99999", "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:port"),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
 // --- a page just under the loader's cap is still read: the window waits for it, nothing more
 
-TEST(LargePage, ListPageNearTheCapIsParsedWithoutStallingTheWindow) {
+TEST(FaultLargePage, ListPageNearTheCapIsParsedWithoutStallingTheWindow) {
     RealWebWindow rig;
     ASSERT_TRUE(rig.StartUp());
     rig.window->show();
@@ -469,6 +580,7 @@ TEST(LargePage, ListPageNearTheCapIsParsedWithoutStallingTheWindow) {
     ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); }, 20000));
 
     EXPECT_EQ(rig.Entries().size(), 990);
+    RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));
     EXPECT_LT(heartbeat.MaxGapMs(), 1500) << "reading the page held the window";
 }
 

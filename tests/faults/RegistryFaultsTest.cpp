@@ -25,8 +25,10 @@ namespace {
 
 const QString kOff = QStringLiteral("代理状态:关闭");
 const QString kOnWithoutServer = QStringLiteral("代理状态:启用 ");
-// One write that meets a lock held elsewhere waits out the store's busy time-out, then fails.
-constexpr qint64 kLockedSwitchMaxMs = 1500;
+// A switch is two writes; each that meets a lock held elsewhere waits out the store's write
+// budget, then fails. A tick of the monitor is two reads, each waiting out the read budget.
+constexpr qint64 kLockedSwitchMaxMs = 2000;
+constexpr qint64 kLockedTickMaxMs = 750;
 constexpr qint64 kQuickMs = 1000;
 
 RegStatus Write(SqliteRegistry& store, const std::string& name, const RegValue& value) {
@@ -37,8 +39,8 @@ RegStatus Write(SqliteRegistry& store, const std::string& name, const RegValue& 
     }
     RegStatus status = kErrorSuccess;
     if (const auto* number = std::get_if<std::uint32_t>(&value)) {
-        const std::array<std::byte, 4> bytes{static_cast<std::byte>(*number & 0xff), std::byte{0}, std::byte{0},
-                                             std::byte{0}};
+        const std::array<std::byte, 4> bytes{static_cast<std::byte>(*number & 0xff), std::byte{0},
+                                             std::byte{0}, std::byte{0}};
         status = store.RegSetValueExA(key, name, 0, kRegDword, bytes);
     } else {
         const std::string& text = std::get<std::string>(value);
@@ -53,7 +55,7 @@ QByteArray FileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-class StoreFault : public ::testing::Test {
+class FaultStore : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -118,7 +120,7 @@ private:
     QProcess process_;
 };
 
-TEST_F(StoreFault, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
+TEST_F(FaultStore, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     SeedSwitchedOff();
     StoreLocker locker;
     ASSERT_TRUE(locker.Lock(path, "write"));
@@ -128,6 +130,7 @@ TEST_F(StoreFault, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     const int logBefore = rig->window->List2->count();
 
     const qint64 held = TimedClick(rig->window->Command5);
+    RecordProperty("held_ms", static_cast<int>(held));
 
     EXPECT_LT(held, kLockedSwitchMaxMs) << "the window stood still while the store was locked";
     EXPECT_EQ(rig->LogSince(logBefore), QStringList());
@@ -141,24 +144,27 @@ TEST_F(StoreFault, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     EXPECT_EQ(StatusAfterTick(), QStringLiteral("代理状态:启用 127.0.0.1:8080"));
 }
 
-TEST_F(StoreFault, ExclusiveLockElsewhereKeepsTheMonitorTurning) {
+TEST_F(FaultStore, ExclusiveLockElsewhereKeepsTheMonitorTurning) {
     SeedSwitchedOff();
-    OpenWindow();
+    // Taken before the program opens the file: once it has, no other process gets it for itself.
     StoreLocker locker;
     ASSERT_TRUE(locker.Lock(path, "exclusive"));
+    OpenWindow();
     Heartbeat heartbeat;
     heartbeat.Start();
 
     QTest::qWait(3500); // three ticks of the monitor
 
-    EXPECT_LT(heartbeat.MaxGapMs(), kLockedSwitchMaxMs) << "each tick waits for the lock";
+    RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));
+    EXPECT_LT(heartbeat.MaxGapMs(), kLockedTickMaxMs) << "each tick waits for the lock";
+    EXPECT_EQ(rig->window->lblproxymsg->text(), kOnWithoutServer) << "reads that fail count as empty";
     locker.Release();
     EXPECT_EQ(StatusAfterTick(), kOff);
 }
 
 // --- a damaged store
 
-TEST_F(StoreFault, DamagedStoreReadsAsEmptyAndIsNeverWritten) {
+TEST_F(FaultStore, DamagedStoreReadsAsEmptyAndIsNeverWritten) {
     QDir().mkpath(dir.filePath(QStringLiteral("kestrovan")));
     QFile damaged(path);
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
@@ -180,7 +186,7 @@ TEST_F(StoreFault, DamagedStoreReadsAsEmptyAndIsNeverWritten) {
 
 // --- the speed test where the switch does not take
 
-TEST_F(StoreFault, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
+TEST_F(FaultStore, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
     QDir().mkpath(dir.filePath(QStringLiteral("kestrovan")));
     QFile damaged(path);
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
@@ -196,8 +202,8 @@ TEST_F(StoreFault, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
 
     rig->window->Command8->click();
     ASSERT_FALSE(rig->window->Command8->isEnabled());
-    QTest::qWait(1500);
-    rig->window->SpeedTestTicks = std::max(rig->window->SpeedTestTicks, 145.0F);
+    QTest::qWait(500);
+    rig->window->SpeedTestTicks = 150; // the next tick is the 151st
     ASSERT_TRUE(WaitFor([&] { return rig->window->Command8->isEnabled(); }, 5000));
 
     EXPECT_EQ(rig->LogSince(logBefore).value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."))
@@ -237,7 +243,7 @@ std::optional<int> RunAsNobody(QString* output) {
     return child.exitCode();
 }
 
-TEST_F(StoreFault, ReadOnlyStoreFileStillShowsItsStateAndIsNotChanged) {
+TEST_F(FaultStore, ReadOnlyStoreFileStillShowsItsStateAndIsNotChanged) {
     if (::geteuid() == 0) {
         QString output;
         const std::optional<int> exitCode = RunAsNobody(&output);

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -66,10 +67,11 @@ private:
     ScopedEnv path_;
 };
 
-TEST(ProcessStart, AddressWithShellSyntaxArrivesAsOneUntouchedArgument) {
+TEST(SecurityProcessStart, AddressWithShellSyntaxArrivesAsOneUntouchedArgument) {
     RecordingOpener opener;
     const QString trap = opener.Dir() + QStringLiteral("/trapped");
-    const QString url = QStringLiteral("http://127.0.0.1:1/a b;touch %1;$(touch %1)`touch %1`'\"|&>%1").arg(trap);
+    const QString url =
+        QStringLiteral("http://127.0.0.1:1/a b;touch %1;$(touch %1)`touch %1`'\"|&>%1").arg(trap);
 
     EXPECT_TRUE(DesktopProcessStarter().OpenInWebBrowser(url));
 
@@ -77,7 +79,7 @@ TEST(ProcessStart, AddressWithShellSyntaxArrivesAsOneUntouchedArgument) {
     EXPECT_FALSE(QFile::exists(trap)) << "a shell read the address";
 }
 
-TEST(ProcessStart, ExpiredVersionOpensTheHomeBaseAddressAloneWhateverTheSiteSends) {
+TEST(SecurityProcessStart, ExpiredVersionOpensTheHomeBaseAddressAloneWhateverTheSiteSends) {
     RecordingOpener opener;
     const QString trap = opener.Dir() + QStringLiteral("/trapped");
     SiteServer home;
@@ -116,7 +118,7 @@ private:
     mode_t previous_;
 };
 
-TEST(Store, TheWindowsFirstSwitchCreatesAnOwnerOnlyStore) {
+TEST(SecurityStore, TheWindowsFirstSwitchCreatesAnOwnerOnlyStore) {
     const UmaskGuard openUmask(0);
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral(".config/kestrovan/registry.db"));
@@ -154,26 +156,26 @@ QStringList Tree(const QString& root) {
     return files;
 }
 
-class HostileSites : public ::testing::Test {
+class SecurityHostileSites : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sentinel.Listen());
         ASSERT_TRUE(proxy.Listen());
-        connect = QObject::connect(&proxy, &SlowProxy::RequestHandled,
-                                   [this](const QByteArray& line, int status) {
-                                       if (status == 0) {
-                                           proxied << QString::fromLatin1(line);
-                                       }
-                                   });
+        connect =
+            QObject::connect(&proxy, &SlowProxy::RequestHandled, [this](const QByteArray& line, int status) {
+                if (status == 0) {
+                    proxied << QString::fromLatin1(line);
+                }
+            });
         const QString elsewhere = sentinel.BaseUrl();
         // Markup that a browser would follow by itself, pointing at the sentinel.
-        const QString lures = QStringLiteral(
-                                  "<img src=\"%1/img.png\"><script src=\"%1/s.js\"></script>"
-                                  "<link rel=\"stylesheet\" href=\"%1/c.css\"><iframe src=\"%1/frame.htm\"></iframe>"
-                                  "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh.htm\">"
-                                  "<object data=\"%1/object\"></object><embed src=\"%1/embed\">"
-                                  "<video src=\"%1/video\"></video><form action=\"%1/form\"></form>")
-                                  .arg(elsewhere);
+        const QString lures =
+            QStringLiteral("<img src=\"%1/img.png\"><script src=\"%1/s.js\"></script>"
+                           "<link rel=\"stylesheet\" href=\"%1/c.css\"><iframe src=\"%1/frame.htm\"></iframe>"
+                           "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh.htm\">"
+                           "<object data=\"%1/object\"></object><embed src=\"%1/embed\">"
+                           "<video src=\"%1/video\"></video><form action=\"%1/form\"></form>")
+                .arg(elsewhere);
         proxyEntry = QStringLiteral("127.0.0.1:%1").arg(proxy.Port());
         entries = QStringList{
             QStringLiteral("127.0.0.1:%1").arg(sentinel.Port()),
@@ -188,11 +190,9 @@ protected:
         listPage.replace("<body>", "<body>" + lures.toUtf8());
         rig.home->ServeHomeSite(DemoContent(entries));
         rig.home->SetAnswer(QStringLiteral("/kestrovan.htm"), Answer(200, listPage));
-        rig.home->SetAnswer(QStringLiteral("/Advertising.htm"), Answer(200, lures.toUtf8()));
-        rig.lookup->ServeLookupService();
-        rig.lookup->SetHandler(QStringLiteral("/ip2city.asp"), [lures](const RecordedRequest&) {
-            return Answer(200, "<body>" + lures.toUtf8() + "ok</body>");
-        });
+        // The one page that is loaded and never read sends the browser elsewhere.
+        rig.home->SetAnswer(QStringLiteral("/Advertising.htm"),
+                            Redirect(elsewhere + QStringLiteral("/ad.htm")));
         SiteAnswer result = LookupResultAnswer(QStringLiteral("127.0.0.1"));
         result.body.replace("<body>", "<body>" + EncodeGbk(lures));
         LookupOptions options;
@@ -214,7 +214,8 @@ protected:
     // Presses a button and waits until it is enabled again.
     void RunOperation(QPushButton* button) {
         button->click();
-        ASSERT_TRUE(WaitFor([&] { return button->isEnabled(); }, 15000)) << button->objectName().toStdString();
+        ASSERT_TRUE(WaitFor([&] { return button->isEnabled(); }, 15000))
+            << button->objectName().toStdString();
     }
 
     SiteServer sentinel;
@@ -226,7 +227,7 @@ protected:
     RealWebWindow rig;
 };
 
-TEST_F(HostileSites, OnlyTheBaseAddressesAndTheProxyUnderTestAreEverAsked) {
+TEST_F(SecurityHostileSites, OnlyTheBaseAddressesAndTheProxyUnderTestAreEverAsked) {
     ASSERT_TRUE(rig.window->Form_Load());
     rig.window->show();
     RunOperation(rig.window->Command1);
@@ -241,24 +242,27 @@ TEST_F(HostileSites, OnlyTheBaseAddressesAndTheProxyUnderTestAreEverAsked) {
     RunOperation(rig.window->Command8);
     QTest::qWait(1200); // a tick of the monitor, and time for anything a page might still start
 
-    EXPECT_TRUE(rig.LogSince(0).filter(QStringLiteral("测速结束,延时:")).size() == 1) << rig.Log().join(u'|').toStdString();
+    EXPECT_TRUE(rig.LogSince(0).filter(QStringLiteral("测速结束,延时:")).size() == 1)
+        << rig.Log().join(u'|').toStdString();
     EXPECT_TRUE(sentinel.Requests().isEmpty()) << sentinel.Requests().front().target.toStdString();
     QSet<QByteArray> homePaths;
     for (const RecordedRequest& request : rig.home->Requests()) {
         homePaths << request.target;
     }
-    EXPECT_EQ(homePaths, QSet<QByteArray>({"/", "/version/kestrovan.txt", "/kestrovan.htm", "/Advertising.htm"}));
+    EXPECT_EQ(homePaths,
+              QSet<QByteArray>({"/", "/version/kestrovan.txt", "/kestrovan.htm", "/Advertising.htm"}));
     QSet<QByteArray> lookupTargets;
     for (const RecordedRequest& request : rig.lookup->Requests()) {
         lookupTargets << request.target;
     }
-    EXPECT_EQ(lookupTargets, QSet<QByteArray>({"/ip2city.asp", "/ips.asp", "/ips.asp?ip=%40127.0.0.1&action=2",
-                                               "/ips.asp?ip=127.0.0.1&action=2"}));
+    EXPECT_EQ(lookupTargets,
+              QSet<QByteArray>({"/ip2city.asp", "/ips.asp", "/ips.asp?ip=%40127.0.0.1&action=2",
+                                "/ips.asp?ip=127.0.0.1&action=2"}));
     EXPECT_EQ(proxied, QStringList{QStringLiteral("GET %1 HTTP/1.1")
                                        .arg(rig.endpoints.LocationResultPage(QStringLiteral("127.0.0.1")))});
 }
 
-TEST_F(HostileSites, ExportWritesTheChosenFileAndNothingElse) {
+TEST_F(SecurityHostileSites, ExportWritesTheChosenFileAndNothingElse) {
     QTemporaryDir root;
     QDir(root.path()).mkpath(QStringLiteral("work/chosen"));
     const QString chosen = root.filePath(QStringLiteral("work/chosen/list.txt"));
@@ -284,7 +288,7 @@ TEST_F(HostileSites, ExportWritesTheChosenFileAndNothingElse) {
 
 // --- redirects never leave HTTP
 
-TEST(Redirects, ToALocalFileAreNotFollowed) {
+TEST(SecurityRedirects, ToALocalFileAreNotFollowed) {
     QTemporaryDir dir;
     const QString secretPath = dir.filePath(QStringLiteral("secret.htm"));
     QFile secret(secretPath);
@@ -293,7 +297,7 @@ TEST(Redirects, ToALocalFileAreNotFollowed) {
     secret.close();
     SiteServer server;
     ASSERT_TRUE(server.Listen());
-    server.SetAnswer(QStringLiteral("/moved"), RedirectLoop(QUrl::fromLocalFile(secretPath).toString()));
+    server.SetAnswer(QStringLiteral("/moved"), Redirect(QUrl::fromLocalFile(secretPath).toString()));
     const QString url = server.BaseUrl() + QStringLiteral("/moved");
 
     NetworkHttpRequestFactory http;
@@ -306,6 +310,37 @@ TEST(Redirects, ToALocalFileAreNotFollowed) {
     loader.Navigate(url);
     ASSERT_TRUE(completed.wait(5000));
     EXPECT_FALSE(loader.BodyText().value_or(QString()).contains(QStringLiteral("secret-content")));
+}
+
+TEST(SecurityRedirects, StayOnTheServerAsked) {
+    SiteServer server;
+    ASSERT_TRUE(server.Listen());
+    SiteServer elsewhere;
+    ASSERT_TRUE(elsewhere.Listen());
+    const QByteArray page = "<body>8080 本站主数据：moved</body>";
+    elsewhere.SetAnswer(QStringLiteral("/x"), Answer(200, page));
+    server.SetAnswer(QStringLiteral("/x"), Answer(200, page));
+    server.SetAnswer(QStringLiteral("/away"), Redirect(elsewhere.BaseUrl() + QStringLiteral("/x")));
+    server.SetAnswer(QStringLiteral("/here"), Redirect(server.BaseUrl() + QStringLiteral("/x")));
+    NetworkHttpRequestFactory http;
+    FakeRegistry registry;
+    NetworkPageLoader loader(registry);
+    const auto get = [&](const char* path) {
+        std::int16_t timeout = 5;
+        return HttpGetText(http, server.BaseUrl() + QLatin1String(path), QString(), timeout);
+    };
+    const auto load = [&](const char* path) {
+        QSignalSpy completed(&loader, &PageLoader::DocumentComplete);
+        loader.Navigate(server.BaseUrl() + QLatin1String(path));
+        EXPECT_TRUE(completed.wait(5000));
+        return loader.BodyText().value_or(QString());
+    };
+
+    EXPECT_EQ(get("/away"), QString());
+    EXPECT_FALSE(load("/away").contains(QStringLiteral("moved")));
+    EXPECT_TRUE(elsewhere.Requests().isEmpty()) << "a redirect sent the program to another server";
+    EXPECT_EQ(get("/here"), QString::fromUtf8(page));
+    EXPECT_TRUE(load("/here").contains(QStringLiteral("moved")));
 }
 
 } // namespace
