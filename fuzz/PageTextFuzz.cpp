@@ -215,14 +215,15 @@ private:
                 break;
             case 5: {
                 const auto tag = kHiddenTextTags[input_.Next() % kHiddenTextTags.size()];
-                Open(tag, "");
+                Open(tag, Attributes());
                 HiddenText();
                 Close(tag);
                 break;
             }
             case 6:
                 if (depth < kMaxDepth) {
-                    Open("div", input_.Next() % 2 ? " hidden" : " style=\"Display : NONE\"");
+                    const bool byStyle = input_.Next() % 2 != 0;
+                    Open("div", Attributes() + (byStyle ? " style=\"Display : NONE\"" : " hidden"));
                     Nodes(depth + 1, true);
                     Close("div");
                 }
@@ -236,9 +237,40 @@ private:
 
     void Element(std::string_view tag, int depth, bool hidden) {
         hasVerbatim_ = hasVerbatim_ || tag == "pre";
-        Open(tag, "");
+        Open(tag, Attributes());
         Nodes(depth + 1, hidden);
         Close(tag);
+    }
+
+    // None, a few, or more than the parser is given (the text must not change): bare, unquoted,
+    // and quoted values holding ">", "<" and the other quote.
+    std::string Attributes() {
+        const std::uint8_t kind = input_.Next();
+        const int count = kind & 0x80 ? 60 + kind % 48 : kind % 3;
+        const int seed = count > 0 ? input_.Next() : 0;
+        std::string attributes;
+        for (int i = 0; i < count; ++i) {
+            attributes += (i + seed) % 5 == 4 ? "\n" : " ";
+            attributes += seed & 1 ? "D" : "d";
+            attributes += std::to_string(i);
+            switch ((i * 7 + seed) % 5) {
+            case 0:
+                break;
+            case 1:
+                attributes += "=v" + std::to_string(i);
+                break;
+            case 2:
+                attributes += "=\"a > b < c\"";
+                break;
+            case 3:
+                attributes += " = 'say \"hi\" >'";
+                break;
+            default:
+                attributes += "=\"\"";
+                break;
+            }
+        }
+        return attributes;
     }
 
     void Open(std::string_view tag, std::string_view attributes) {

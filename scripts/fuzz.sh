@@ -57,7 +57,8 @@ max_len() {
     case $1 in
         fuzz_extract_proxy_entries) echo 70000 ;;
         fuzz_delay_text) echo 16 ;;
-        fuzz_key_path | fuzz_reg_command) echo 1024 ;;
+        fuzz_key_path) echo 256 ;;
+        fuzz_reg_command) echo 1024 ;;
         fuzz_page_text) echo 16384 ;;
         *) echo 8192 ;;
     esac

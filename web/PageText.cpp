@@ -346,12 +346,21 @@ private:
         const bool selfClosed = pos_ < n_ && s_[pos_] == '/';
         if (!selfClosed && (tag.compare("script", Qt::CaseInsensitive) == 0 ||
                             tag.compare("style", Qt::CaseInsensitive) == 0)) {
-            const QByteArray endTag = "</" + tag.toByteArray();
-            pos_ = html_.indexOf(endTag, pos_, Qt::CaseInsensitive);
-            if (pos_ < 0) {
-                pos_ = n_;
+            pos_ = EndTagOf(tag);
+        }
+    }
+
+    // The next "</" followed by the tag's name in any letter case; the end of the markup if none.
+    qsizetype EndTagOf(QByteArrayView tag) const {
+        for (qsizetype at = html_.indexOf("</", pos_); at >= 0; at = html_.indexOf("</", at + 2)) {
+            if (QByteArrayView(html_)
+                    .sliced(at + 2)
+                    .first(std::min(tag.size(), n_ - at - 2))
+                    .compare(tag, Qt::CaseInsensitive) == 0) {
+                return at;
             }
         }
+        return n_;
     }
 
     const QByteArray& html_;
