@@ -492,7 +492,9 @@ TEST_P(AdvertisingPageFault, LeavesStartUpAndTheWindowAlone) {
     EXPECT_LT(PeakResidentKiB() - residentBefore, kBoundedMemoryKiB);
     const int asked = RealWebWindow::Count(*rig.home, "/Advertising.htm");
     EXPECT_GE(asked, 1);
-    EXPECT_LE(asked, 1 + NetworkPageLoader::kMaxRedirects)
+    // Qt may send an idempotent request once more when the server closed a kept-alive
+    // connection under it, so one request beyond the redirect limit is no fault.
+    EXPECT_LE(asked, 2 + NetworkPageLoader::kMaxRedirects)
         << "a redirect loop is followed a bounded number of times";
 }
 
