@@ -229,6 +229,9 @@ std::optional<int> RunAsNobody(QString* output) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
     environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // The child runs this one test, whichever shard of the program the parent is.
+    environment.remove(QStringLiteral("GTEST_TOTAL_SHARDS"));
+    environment.remove(QStringLiteral("GTEST_SHARD_INDEX"));
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_filter=%1.%2")
