@@ -1,5 +1,7 @@
 #include "platform/linux/DesktopProxyValue.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -39,13 +41,6 @@ bool IsIpv6Text(std::string_view address) {
     }
     return std::all_of(address.begin(), address.end(),
                        [](unsigned char c) { return std::isxdigit(c) != 0 || c == ':' || c == '.'; });
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/linux/regtool/RegCommand.h"
 
+#include "platform/AsciiCase.h"
+
 #include <array>
 #include <charconv>
 
@@ -24,22 +26,6 @@ constexpr std::array<RootName, 7> kRoots{{
 }};
 
 constexpr std::string_view kInvalidSyntax = "ERROR: Invalid syntax.";
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::optional<std::uint32_t> ParseDword(std::string_view text) {
     int base = 10;
