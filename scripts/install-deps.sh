@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Kestrovan needs to build, run its demo and run its tests.
+# Installs the Debian 12 packages Kestrovan needs, by profile:
+#   run   build the program and its demo, run them on a virtual display (what ./run needs)
+#   test  everything for ./test: the run profile, the test and benchmark libraries, the desktop
+#         stack of the end-to-end run, fuzzing, packaging and the Windows cross-build under Wine
 # Idempotent: installs only what is missing. Needs root (or sudo).
+#
+# Usage: scripts/install-deps.sh [run|test]      (default: test)
+#        scripts/install-deps.sh --list [run|test]   prints the profile's packages, one a line
+# Environment: KESTROVAN_EXTRA_PACKAGES, more packages to install with the profile.
 set -euo pipefail
 
-packages=(
+run_packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-qpa-plugins libqt6svg6
     libsqlite3-dev libxml2-dev libglib2.0-dev
+    # running the demo: a CJK font for the captions, a virtual display and its tools (xdpyinfo,
+    # xwininfo, xwd, convert for the screenshot), a real HTTP proxy, xdg-open for the home page
+    fonts-wqy-microhei xvfb xauth x11-utils x11-apps imagemagick tinyproxy xdg-utils
+)
+test_packages=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    # running the demo: a CJK font for the captions, a virtual display, real HTTP proxies
-    fonts-wqy-microhei xvfb xauth x11-utils x11-apps imagemagick tinyproxy xdg-utils
     # the desktop bridge's targets and the end-to-end run: GSettings schemas, a session bus and
     # the accessibility bus with its Python bindings
     gsettings-desktop-schemas dconf-gsettings-backend dbus dbus-x11 at-spi2-core python3 python3-gi
@@ -21,9 +31,28 @@ packages=(
     # the Windows adapters: cross compiler and Wine to run their tests
     g++-mingw-w64-x86-64-posix wine wine64
 )
+
+list_only=0
+if [ "${1:-}" = "--list" ]; then
+    list_only=1
+    shift
+fi
+profile="${1:-test}"
+case "${profile}" in
+run) packages=("${run_packages[@]}") ;;
+test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+*)
+    echo "install-deps: unknown profile '${profile}' (run or test)" >&2
+    exit 2
+    ;;
+esac
 if [ -n "${KESTROVAN_EXTRA_PACKAGES:-}" ]; then
     read -r -a extra <<<"${KESTROVAN_EXTRA_PACKAGES}"
     packages+=("${extra[@]}")
+fi
+if [ "${list_only}" -eq 1 ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
 fi
 
 missing=()
@@ -38,7 +67,7 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
-echo "Installing: ${missing[*]}"
+echo "Installing (${profile} profile): ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
 "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
