@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
     QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));
+    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/kestrovan/kestrovan-64.png"))));
 
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;

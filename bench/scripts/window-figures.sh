@@ -202,3 +202,13 @@ for name in kestrovan bare; do
     beyond=$(awk -v n="$name" '$1 == n { print $2 - $3 }' "$work_dir/results" | median)
     printf '%-10s %9.1f %12.1f %9d %9d %9d\n' "$name" "$(col 2)" "$beyond" "$(col 4)" "$(col 5)" "$(col 6)"
 done
+
+# Each kestrovan start is paired with the bare start that follows it, so that both of a pair met
+# much the same machine load; the median of the pairs' ratios is the steadier figure.
+ratios() {
+    awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : $2) } $1 == "bare" { print k / $2 }' \
+        "$work_dir/results" | median
+}
+echo
+echo "start ratio kestrovan / bare (median of the $runs pairs):"
+printf '  start_ms %.2f   beyond_http %.2f\n' "$(ratios start)" "$(ratios beyond)"

@@ -10,6 +10,35 @@
 
 namespace kestrovan {
 
+namespace {
+
+class LazyDesktopProxyBridge {
+public:
+    explicit LazyDesktopProxyBridge(RegistryReader& registry) : registry_(registry) {}
+
+    DesktopProxyBridge& Get() {
+        if (!bridge_) {
+            bridge_ = DesktopProxyBridge::ForCurrentUser(registry_);
+            bridge_->SetMessageSink(sink_);
+        }
+        return *bridge_;
+    }
+
+    void SetMessageSink(NativePlatform::MessageLog sink) {
+        sink_ = std::move(sink);
+        if (bridge_) {
+            bridge_->SetMessageSink(sink_);
+        }
+    }
+
+private:
+    RegistryReader& registry_;
+    std::unique_ptr<DesktopProxyBridge> bridge_;
+    NativePlatform::MessageLog sink_;
+};
+
+} // namespace
+
 std::unique_ptr<NativePlatform> CreateNativePlatform() {
     auto platform = std::make_unique<NativePlatform>();
     auto registry = std::make_unique<SqliteRegistry>(SqliteRegistry::DefaultPath());
@@ -17,10 +46,11 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->registry = std::move(registry);
 
     // The desktop's proxy settings follow the registry after every settings-changed notification.
+    // The bridge is opened at the first one: opening it reads the GSettings schemas and starts the
+    // settings backend, which the window does not need to show.
     auto settings = std::make_unique<LinuxInternetSettings>();
-    std::shared_ptr<DesktopProxyBridge> bridge =
-        DesktopProxyBridge::ForCurrentUser(*platform->registryReader);
-    settings->AddListener([bridge] { bridge->Apply(); });
+    auto bridge = std::make_shared<LazyDesktopProxyBridge>(*platform->registryReader);
+    settings->AddListener([bridge] { bridge->Get().Apply(); });
     platform->attachMessageLog = [bridge](NativePlatform::MessageLog log) {
         bridge->SetMessageSink(std::move(log));
     };
