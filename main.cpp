@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
     QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
-    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/kestrovan/kestrovan-64.png"))));
 
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;
@@ -38,5 +37,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     window.show();
+    // Set once the window is mapped: loading the image would only delay it.
+    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/kestrovan/kestrovan-64.png"))));
+    window.setWindowIcon(QApplication::windowIcon());
     return QApplication::exec();
 }

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <utility>
+
 namespace kestrovan {
 namespace {
 
@@ -118,11 +120,19 @@ void NetworkPageLoader::LoadFinished() {
     if (!reply_) {
         return; // ReadAvailable ended the load as too large.
     }
-    std::optional<QString> text = QString();
-    if (HasCompleteAnswer(*reply_, body_.size())) {
-        text = TextOfAnswer(body_, reply_->rawHeader("Content-Type"));
+    if (!HasCompleteAnswer(*reply_, body_.size())) {
+        Complete(QString());
+        return;
     }
-    Complete(std::move(text));
+    CompleteWithAnswer(Answer{std::exchange(body_, QByteArray()), reply_->rawHeader("Content-Type")});
+}
+
+std::optional<QString> NetworkPageLoader::BodyText() const {
+    if (unreadAnswer_) {
+        bodyText_ = TextOfAnswer(unreadAnswer_->body, unreadAnswer_->contentType);
+        unreadAnswer_.reset();
+    }
+    return bodyText_;
 }
 
 void NetworkPageLoader::Abandon() {
@@ -139,7 +149,15 @@ void NetworkPageLoader::Abandon() {
 
 void NetworkPageLoader::Complete(std::optional<QString> bodyText) {
     Abandon();
+    unreadAnswer_.reset();
     bodyText_ = std::move(bodyText);
+    emit DocumentComplete(url_);
+}
+
+void NetworkPageLoader::CompleteWithAnswer(Answer answer) {
+    Abandon();
+    unreadAnswer_ = std::move(answer);
+    bodyText_.reset();
     emit DocumentComplete(url_);
 }
 

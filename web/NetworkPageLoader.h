@@ -33,7 +33,7 @@ public:
     void Navigate(const QString& url) override;
     void SetSilent(bool silent) override { silent_ = silent; }
     bool Silent() const { return silent_; }
-    std::optional<QString> BodyText() const override { return bodyText_; }
+    std::optional<QString> BodyText() const override;
 
 private:
     void StartLoad(const QString& url);
@@ -42,6 +42,12 @@ private:
     void Abandon();
     // Ends the current load with this body text and reports it.
     void Complete(std::optional<QString> bodyText);
+    struct Answer {
+        QByteArray body;
+        QByteArray contentType;
+    };
+    // Ends the current load with a server's answer, to be turned into text when first asked for.
+    void CompleteWithAnswer(Answer answer);
     // Completes from the event loop, unless another Navigate comes first.
     void CompleteLater(std::optional<QString> bodyText);
 
@@ -52,7 +58,9 @@ private:
     QByteArray body_;
     quint64 generation_ = 0;
     bool silent_ = false;
-    std::optional<QString> bodyText_;
+    // The page loaded at start-up is never read; parsing it then would only delay the window.
+    mutable std::optional<Answer> unreadAnswer_;
+    mutable std::optional<QString> bodyText_;
 };
 
 class NetworkPageLoaderFactory final : public PageLoaderFactory {
