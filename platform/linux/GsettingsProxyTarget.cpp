@@ -1,6 +1,6 @@
 #include "platform/linux/GsettingsProxyTarget.h"
 
-#include <gio/gio.h>
+#include "platform/linux/GioFunctions.h"
 
 #include <cstring>
 
@@ -13,40 +13,41 @@ constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
 constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
 
 struct Unref {
-    void operator()(GSettings* settings) const { g_object_unref(settings); }
-    void operator()(GSettingsSchema* schema) const { g_settings_schema_unref(schema); }
+    void operator()(GSettings* settings) const { Gio()->objectUnref(settings); }
+    void operator()(GSettingsSchema* schema) const { Gio()->schemaUnref(schema); }
 };
 using SettingsPtr = std::unique_ptr<GSettings, Unref>;
 using SchemaPtr = std::unique_ptr<GSettingsSchema, Unref>;
 
 // GSettings aborts the program on an unknown schema or a key of another type, so every schema
 // and key is checked before the first use.
-bool HasKey(GSettingsSchema* schema, const char* key, const char* type) {
-    if (g_settings_schema_has_key(schema, key) == FALSE) {
+bool HasKey(const GioFunctions& gio, GSettingsSchema* schema, const char* key, const char* type) {
+    if (gio.schemaHasKey(schema, key) == FALSE) {
         return false;
     }
-    GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema, key);
+    GSettingsSchemaKey* schemaKey = gio.schemaGetKey(schema, key);
     const bool matches =
-        g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey), G_VARIANT_TYPE(type)) != FALSE;
-    g_settings_schema_key_unref(schemaKey);
+        g_variant_type_equal(gio.schemaKeyGetValueType(schemaKey), G_VARIANT_TYPE(type)) != FALSE;
+    gio.schemaKeyUnref(schemaKey);
     return matches;
 }
 
-SettingsPtr OpenSchema(const char* id, GSettingsBackend* backend, bool endpoint) {
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+SettingsPtr OpenSchema(const GioFunctions& gio, const char* id, GSettingsBackend* backend, bool endpoint) {
+    GSettingsSchemaSource* source = gio.schemaSourceGetDefault();
     if (source == nullptr) {
         return nullptr;
     }
-    const SchemaPtr schema(g_settings_schema_source_lookup(source, id, TRUE));
+    const SchemaPtr schema(gio.schemaSourceLookup(source, id, TRUE));
     if (!schema) {
         return nullptr;
     }
-    const bool usable = endpoint ? HasKey(schema.get(), "host", "s") && HasKey(schema.get(), "port", "i")
-                                 : HasKey(schema.get(), "mode", "s");
+    const bool usable = endpoint
+                            ? HasKey(gio, schema.get(), "host", "s") && HasKey(gio, schema.get(), "port", "i")
+                            : HasKey(gio, schema.get(), "mode", "s");
     if (!usable) {
         return nullptr;
     }
-    return SettingsPtr(g_settings_new_full(schema.get(), backend, nullptr));
+    return SettingsPtr(gio.settingsNewFull(schema.get(), backend, nullptr));
 }
 
 std::string TakeString(gchar* text) {
@@ -56,16 +57,16 @@ std::string TakeString(gchar* text) {
 }
 
 ProxyEndpoint ReadEndpoint(GSettings* settings) {
-    return ProxyEndpoint{TakeString(g_settings_get_string(settings, "host")),
-                         g_settings_get_int(settings, "port")};
+    return ProxyEndpoint{TakeString(Gio()->settingsGetString(settings, "host")),
+                         Gio()->settingsGetInt(settings, "port")};
 }
 
 bool WriteEndpoint(GSettings* settings, const ProxyEndpoint& endpoint) {
     if (endpoint.port < 0 || endpoint.port > 65535) {
         return false;
     }
-    const bool host = g_settings_set_string(settings, "host", endpoint.host.c_str()) != FALSE;
-    const bool port = g_settings_set_int(settings, "port", endpoint.port) != FALSE;
+    const bool host = Gio()->settingsSetString(settings, "host", endpoint.host.c_str()) != FALSE;
+    const bool port = Gio()->settingsSetInt(settings, "port", endpoint.port) != FALSE;
     return host && port;
 }
 
@@ -78,10 +79,14 @@ struct GsettingsProxyTarget::Handles {
 };
 
 std::unique_ptr<GsettingsProxyTarget> GsettingsProxyTarget::Open(_GSettingsBackend* backend) {
+    const GioFunctions* gio = Gio();
+    if (gio == nullptr) {
+        return nullptr;
+    }
     auto handles = std::make_unique<Handles>();
-    handles->proxy = OpenSchema(kProxySchema, backend, false);
-    handles->http = OpenSchema(kHttpSchema, backend, true);
-    handles->https = OpenSchema(kHttpsSchema, backend, true);
+    handles->proxy = OpenSchema(*gio, kProxySchema, backend, false);
+    handles->http = OpenSchema(*gio, kHttpSchema, backend, true);
+    handles->https = OpenSchema(*gio, kHttpsSchema, backend, true);
     if (!handles->proxy || !handles->http || !handles->https) {
         return nullptr;
     }
@@ -94,7 +99,7 @@ GsettingsProxyTarget::~GsettingsProxyTarget() = default;
 
 std::optional<DesktopProxyValue> GsettingsProxyTarget::Read() {
     DesktopProxyValue value;
-    const std::string mode = TakeString(g_settings_get_string(handles_->proxy.get(), "mode"));
+    const std::string mode = TakeString(Gio()->settingsGetString(handles_->proxy.get(), "mode"));
     if (mode == "none") {
         value.mode = DesktopProxyMode::None;
     } else if (mode == "manual") {
@@ -119,29 +124,31 @@ bool GsettingsProxyTarget::Write(const DesktopProxyValue& value) {
     bool ok = WriteEndpoint(handles_->http.get(), value.http);
     ok = WriteEndpoint(handles_->https.get(), value.https) && ok;
     // An enumerated key refuses (and warns about) a name outside its range; check first.
+    const GioFunctions& gio = *Gio();
     GSettingsSchema* schema = nullptr;
-    g_object_get(handles_->proxy.get(), "settings-schema", &schema, nullptr);
-    GSettingsSchemaKey* key = g_settings_schema_get_key(schema, "mode");
+    gio.objectGet(handles_->proxy.get(), "settings-schema", &schema, nullptr);
+    GSettingsSchemaKey* key = gio.schemaGetKey(schema, "mode");
     GVariant* candidate = g_variant_ref_sink(g_variant_new_string(mode));
-    const bool inRange = g_settings_schema_key_range_check(key, candidate) != FALSE;
+    const bool inRange = gio.schemaKeyRangeCheck(key, candidate) != FALSE;
     g_variant_unref(candidate);
-    g_settings_schema_key_unref(key);
-    g_settings_schema_unref(schema);
-    ok = inRange && g_settings_set_string(handles_->proxy.get(), "mode", mode) != FALSE && ok;
-    g_settings_sync();
+    gio.schemaKeyUnref(key);
+    gio.schemaUnref(schema);
+    ok = inRange && gio.settingsSetString(handles_->proxy.get(), "mode", mode) != FALSE && ok;
+    gio.settingsSync();
     return ok;
 }
 
 bool GsettingsProxyTarget::Persistent() {
+    const GioFunctions& gio = *Gio();
     GSettingsBackend* backend = nullptr;
-    g_object_get(handles_->proxy.get(), "backend", &backend, nullptr);
+    gio.objectGet(handles_->proxy.get(), "backend", &backend, nullptr);
     if (backend == nullptr) {
         return false;
     }
-    const char* type = G_OBJECT_TYPE_NAME(backend);
+    const char* type = gio.typeName(G_TYPE_FROM_INSTANCE(backend));
     const bool persistent =
         std::strcmp(type, "GMemorySettingsBackend") != 0 && std::strcmp(type, "GNullSettingsBackend") != 0;
-    g_object_unref(backend);
+    gio.objectUnref(backend);
     return persistent;
 }
 

@@ -1,6 +1,6 @@
 #include "platform/linux/KdeReparseSignal.h"
 
-#include <gio/gio.h>
+#include "platform/linux/GioFunctions.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,8 +34,12 @@ bool EmitKioReparseSignal() {
     if (address.empty()) {
         return false;
     }
+    const GioFunctions* gio = Gio();
+    if (gio == nullptr) {
+        return false;
+    }
     GError* error = nullptr;
-    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+    GDBusConnection* connection = gio->dbusConnectionNewForAddressSync(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
@@ -45,13 +49,13 @@ bool EmitKioReparseSignal() {
         return false;
     }
     bool sent =
-        g_dbus_connection_emit_signal(connection, nullptr, "/KIO/Scheduler", "org.kde.KIO.Scheduler",
+        gio->dbusConnectionEmitSignal(connection, nullptr, "/KIO/Scheduler", "org.kde.KIO.Scheduler",
                                       "reparseSlaveConfiguration", g_variant_new("(s)", ""), &error) != FALSE;
     g_clear_error(&error);
-    sent = g_dbus_connection_flush_sync(connection, nullptr, &error) != FALSE && sent;
+    sent = gio->dbusConnectionFlushSync(connection, nullptr, &error) != FALSE && sent;
     g_clear_error(&error);
-    g_dbus_connection_close_sync(connection, nullptr, nullptr);
-    g_object_unref(connection);
+    gio->dbusConnectionCloseSync(connection, nullptr, nullptr);
+    gio->objectUnref(connection);
     return sent;
 }
 
