@@ -1,6 +1,6 @@
 #include "platform/linux/DesktopProxyValue.h"
 
-#include "platform/AsciiCase.h"
+#include "text/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "platform/linux/regtool/RegCommand.h"
 
-#include "platform/AsciiCase.h"
+#include "text/AsciiCase.h"
 
 #include <array>
 #include <charconv>
