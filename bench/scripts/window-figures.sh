@@ -5,6 +5,9 @@
 # Start time: from just before the program is started to the MapNotify of its top-level window,
 # as xev sees it on the root window (no marker in either program). For the real window the
 # loopback answer times of its three start-up requests (curl, median of 5) are subtracted.
+# Start CPU: the process's CPU time (all threads) when it asks the X server to map its first
+# window, recorded by a small library preloaded into both programs; unlike the wall time it
+# hardly depends on what else the machine is doing.
 # Memory: VmHWM (peak) and VmRSS / Pss (idle) from /proc after SETTLE seconds.
 #
 # Usage: bench/scripts/window-figures.sh [BUILD_DIR] [RUNS] [SETTLE_SECONDS]
@@ -23,7 +26,7 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xev xprop curl stdbuf dbus-daemon; do
+for tool in Xvfb xev xprop curl stdbuf dbus-daemon cc; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 [[ -x $program_bin ]] || fail "$program_bin not found; build the target kestrovan first"
@@ -71,6 +74,35 @@ cleanup() {
     rm -rf "$work_dir"
 }
 trap cleanup EXIT
+
+# The preloaded library: notes the CPU time at the first xcb_map_window and passes the call on.
+cat >"$work_dir/mapcpu.c" <<'EOF_C'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+#include <xcb/xcb.h>
+
+xcb_void_cookie_t xcb_map_window(xcb_connection_t* connection, xcb_window_t window) {
+    static int noted;
+    xcb_void_cookie_t (*real)(xcb_connection_t*, xcb_window_t) =
+        (xcb_void_cookie_t(*)(xcb_connection_t*, xcb_window_t))dlsym(RTLD_NEXT, "xcb_map_window");
+    const char* out = getenv("WINDOW_FIGURES_CPU_FILE");
+    if (!noted && out) {
+        noted = 1;
+        struct timespec cpu;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+        FILE* file = fopen(out, "w");
+        if (file) {
+            fprintf(file, "%.2f\n", cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
+            fclose(file);
+        }
+    }
+    return real(connection, window);
+}
+EOF_C
+cc -shared -fPIC -O2 -o "$work_dir/mapcpu.so" "$work_dir/mapcpu.c" -ldl || fail "cannot build the map-time library"
 
 # Xvfb picks a free display itself and writes its number when it accepts connections.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1080x24 3>"$work_dir/display" 2>"$work_dir/xvfb.log" &
@@ -134,7 +166,7 @@ stamp_lines() {
     done
 }
 
-# One start of a program: prints "start_ms peak_kib rss_kib pss_kib". Runs in the script's own
+# One start of a program: prints "start_ms cpu_ms peak_kib rss_kib pss_kib". Runs in the script's own
 # shell (never in a subshell), so that the clean-up knows every process it starts.
 measure() {
     local bin=$1 t0 t_map="" window pid_of_window
@@ -147,8 +179,9 @@ measure() {
     rm -f "$work_dir/xev.fifo"
     kill -0 "$xev_pid" 2>/dev/null || fail "xev ended"
 
+    rm -f "$work_dir/cpu"
     t0=$EPOCHREALTIME
-    "$bin" </dev/null >"$work_dir/app.log" 2>&1 &
+    WINDOW_FIGURES_CPU_FILE=$work_dir/cpu LD_PRELOAD=$work_dir/mapcpu.so "$bin" </dev/null >"$work_dir/app.log" 2>&1 &
     app_pid=$!
     for _ in $(seq 3000); do
         t_map=$(awk '/MapNotify event/ { print $1; exit }' "$work_dir/xev.log")
@@ -166,17 +199,19 @@ measure() {
     stop_watch
 
     sleep "$settle"
-    local peak rss pss
+    local peak rss pss cpu
+    cpu=$(cat "$work_dir/cpu" 2>/dev/null) || fail "$bin noted no CPU time at its map request"
     peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$app_pid/status")
     rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$app_pid/status")
     pss=$(awk '/^Pss:/ { print $2 }' "/proc/$app_pid/smaps_rollup")
     stop_pid "$app_pid"
     app_pid=""
-    awk -v a="$t0" -v b="$t_map" -v p="$peak" -v r="$rss" -v s="$pss" 'BEGIN { printf "%.1f %d %d %d\n", (b - a) * 1000, p, r, s }'
+    awk -v a="$t0" -v b="$t_map" -v c="$cpu" -v p="$peak" -v r="$rss" -v s="$pss" \
+        'BEGIN { printf "%.1f %.2f %d %d %d\n", (b - a) * 1000, c, p, r, s }'
 }
 
 echo "display $DISPLAY, $runs runs each, memory read ${settle} s after the window was mapped" >&2
-printf '%-10s %4s %9s %9s %9s %9s %9s\n' program run start_ms http_ms peak_kib rss_kib pss_kib
+printf '%-10s %4s %9s %9s %9s %9s %9s %9s\n' program run start_ms http_ms cpu_ms peak_kib rss_kib pss_kib
 : >"$work_dir/results"
 for run in $(seq "$runs"); do
     # Alternating the two spreads any change in machine load over both.
@@ -188,27 +223,28 @@ for run in $(seq "$runs"); do
             http=0
             measure "$bare_bin" >"$work_dir/one"
         fi
-        read -r start peak rss pss <"$work_dir/one"
-        printf '%-10s %4d %9.1f %9.2f %9d %9d %9d\n' "$name" "$run" "$start" "$http" "$peak" "$rss" "$pss"
-        echo "$name $start $http $peak $rss $pss" >>"$work_dir/results"
+        read -r start cpu peak rss pss <"$work_dir/one"
+        printf '%-10s %4d %9.1f %9.2f %9.2f %9d %9d %9d\n' "$name" "$run" "$start" "$http" "$cpu" "$peak" "$rss" "$pss"
+        echo "$name $start $http $cpu $peak $rss $pss" >>"$work_dir/results"
     done
 done
 
 echo
 echo "medians over $runs runs (start beyond HTTP = start_ms - http_ms):"
-printf '%-10s %9s %12s %9s %9s %9s\n' program start_ms beyond_http peak_kib rss_kib pss_kib
+printf '%-10s %9s %12s %9s %9s %9s %9s\n' program start_ms beyond_http cpu_ms peak_kib rss_kib pss_kib
 for name in kestrovan bare; do
     col() { awk -v n="$name" -v c="$1" '$1 == n { print $c }' "$work_dir/results" | median; }
     beyond=$(awk -v n="$name" '$1 == n { print $2 - $3 }' "$work_dir/results" | median)
-    printf '%-10s %9.1f %12.1f %9d %9d %9d\n' "$name" "$(col 2)" "$beyond" "$(col 4)" "$(col 5)" "$(col 6)"
+    printf '%-10s %9.1f %12.1f %9.2f %9d %9d %9d\n' "$name" "$(col 2)" "$beyond" "$(col 4)" "$(col 5)" "$(col 6)" \
+        "$(col 7)"
 done
 
 # Each kestrovan start is paired with the bare start that follows it, so that both of a pair met
 # much the same machine load; the median of the pairs' ratios is the steadier figure.
 ratios() {
-    awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : $2) } $1 == "bare" { print k / $2 }' \
-        "$work_dir/results" | median
+    awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : c == "cpu" ? $4 : $2) }
+        $1 == "bare" { print k / (c == "cpu" ? $4 : $2) }' "$work_dir/results" | median
 }
 echo
 echo "start ratio kestrovan / bare (median of the $runs pairs):"
-printf '  start_ms %.2f   beyond_http %.2f\n' "$(ratios start)" "$(ratios beyond)"
+printf '  start_ms %.2f   beyond_http %.2f   cpu_ms %.2f\n' "$(ratios start)" "$(ratios beyond)" "$(ratios cpu)"
