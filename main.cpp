@@ -4,7 +4,6 @@
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
-#include "window/ProgramIdentity.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,7 +11,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
     QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));
@@ -33,6 +31,7 @@ int main(int argc, char** argv) {
                                               *platform->screen};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
     platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
+    platform->attachWindow(&window);
     if (!window.Form_Load()) {
         return 0;
     }

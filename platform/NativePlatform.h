@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+class QWidget;
+
 namespace kestrovan {
 
 // The running platform's adapters, as the program's main() hands them to the window.
@@ -33,6 +35,9 @@ struct NativePlatform {
     // message log once the window exists.
     using MessageLog = std::function<void(const QString&)>;
     std::function<void(MessageLog)> attachMessageLog = [](const MessageLog&) {};
+
+    // Names the window that the message boxes and the save dialog belong to once it exists.
+    std::function<void(QWidget*)> attachWindow = [](QWidget*) {};
 };
 
 // Builds the adapters of the platform this program was compiled for. Needs a QApplication.

@@ -26,8 +26,10 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     };
     platform->internetSettings = std::move(settings);
 
-    platform->messageDialog = std::make_unique<QtMessageDialog>();
-    platform->saveDialog = std::make_unique<QtSaveDialog>();
+    auto dialogOwner = std::make_shared<DialogOwner>();
+    platform->messageDialog = std::make_unique<QtMessageDialog>(dialogOwner);
+    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner);
+    platform->attachWindow = [dialogOwner](QWidget* window) { dialogOwner->SetWindow(window); };
     platform->sleeper = std::make_unique<ThreadSleeper>();
     platform->processStarter = std::make_unique<DesktopProcessStarter>();
     platform->terminator = std::make_unique<ImmediateTerminator>();
