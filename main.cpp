@@ -1,5 +1,6 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "platform/NativePlatform.h"
+#include "proxyswitch/SpeedTestJournal.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;
     kestrovan::NetworkPageLoaderFactory pageLoaders(*platform->registryReader);
+    kestrovan::SpeedTestJournal speedTestJournal(kestrovan::SpeedTestJournal::FileIn(platform->stateFolder));
     const kestrovan::FrmhomeAdapters adapters{*platform->registry,
                                               *platform->registryReader,
                                               *platform->internetSettings,
@@ -30,9 +32,11 @@ int main(int argc, char** argv) {
                                               *platform->sleeper,
                                               *platform->processStarter,
                                               *platform->terminator,
-                                              *platform->screen};
+                                              *platform->screen,
+                                              speedTestJournal};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
     platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
+    platform->watchEndRequests([&window] { return window.EndForSystemRequest(); });
     if (!window.Form_Load()) {
         return 0;
     }

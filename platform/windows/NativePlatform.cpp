@@ -1,5 +1,7 @@
 #include "platform/NativePlatform.h"
 
+#include "platform/StateFolder.h"
+
 #include "platform/linux/BasicAdapters.h"
 #include "platform/linux/QtMessageDialog.h"
 #include "platform/linux/QtSaveDialog.h"
@@ -22,6 +24,7 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->processStarter = std::make_unique<WindowsProcessStarter>();
     platform->terminator = std::make_unique<WindowsTerminator>();
     platform->screen = std::make_unique<QtScreenInfo>();
+    platform->stateFolder = ProgramStateFolder();
     return platform;
 }
 
