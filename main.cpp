@@ -35,11 +35,12 @@ int main(int argc, char** argv) {
                                               *platform->screen,
                                               speedTestJournal};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
-    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
     platform->watchEndRequests([&window] { return window.EndForSystemRequest(); });
     if (!window.Form_Load()) {
         return 0;
     }
+    // Lines the platform had to say during start-up follow the log's first line.
+    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
     window.show();
     return QApplication::exec();
 }
