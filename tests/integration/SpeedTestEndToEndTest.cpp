@@ -217,6 +217,7 @@ protected:
         EXPECT_EQ(w.rig.LogSince(logBefore).size(), 2);
         EXPECT_EQ(window.CurrentProxy, tested);
         EXPECT_FALSE(window.Timer5->isActive());
+        EXPECT_FALSE(QFile::exists(w.journalPath));
     }
 
     // The second process: the window in a speed test on the first one's store, until a signal
