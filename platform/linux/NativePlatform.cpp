@@ -2,12 +2,12 @@
 
 #include "platform/StateFolder.h"
 
-#include "platform/linux/BasicAdapters.h"
+#include "platform/qt/BasicAdapters.h"
 #include "platform/linux/DesktopProcessStarter.h"
 #include "platform/linux/DesktopProxyBridge.h"
 #include "platform/linux/LinuxInternetSettings.h"
-#include "platform/linux/QtMessageDialog.h"
-#include "platform/linux/QtSaveDialog.h"
+#include "platform/qt/QtMessageDialog.h"
+#include "platform/qt/QtSaveDialog.h"
 #include "platform/linux/SqliteRegistry.h"
 #include "platform/linux/TerminationSignals.h"
 
