@@ -12,6 +12,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -38,6 +39,14 @@ struct NativePlatform {
 
     // Names the window that the message boxes and the save dialog belong to once it exists.
     std::function<void(QWidget*)> attachWindow = [](QWidget*) {};
+
+    // The system's requests to end the program (termination signals on Linux) go to the handler
+    // from now on. When it returns false the program ends as it would have without it.
+    using EndRequestHandler = std::function<bool()>;
+    std::function<void(EndRequestHandler)> watchEndRequests = [](const EndRequestHandler&) {};
+
+    // The folder of the program's own state files (platform/StateFolder.h).
+    std::filesystem::path stateFolder;
 };
 
 // Builds the adapters of the platform this program was compiled for. Needs a QApplication.

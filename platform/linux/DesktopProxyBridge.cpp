@@ -12,20 +12,9 @@ namespace kestrovan {
 
 namespace {
 
-constexpr std::string_view kSettingsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr std::size_t kMaxPendingLines = 16;
 // The log shows the server text; a long one is cut to what fits a line.
 constexpr qsizetype kMaxShownServerText = 200;
-
-bool IsSwitchedOn(const std::optional<RegValue>& flag) {
-    if (!flag) {
-        return false; // a desktop is not switched to a proxy nobody asked for
-    }
-    if (const auto* number = std::get_if<std::uint32_t>(&*flag)) {
-        return *number != 0;
-    }
-    return std::get<std::string>(*flag) != "0";
-}
 
 std::string ServerText(const std::optional<RegValue>& server) {
     if (!server) {
@@ -83,13 +72,13 @@ void DesktopProxyBridge::SetMessageSink(MessageSink sink) {
 }
 
 void DesktopProxyBridge::Apply() {
-    const bool on = IsSwitchedOn(registry_.ReadValue(kHkeyCurrentUser, kSettingsKey, "ProxyEnable"));
+    const bool on = ProxyIsInForce(ReadInternetSetting(registry_, kProxyEnableName));
     std::optional<DesktopProxyValue> wanted;
     if (on) {
-        const std::string server =
-            ServerText(registry_.ReadValue(kHkeyCurrentUser, kSettingsKey, "ProxyServer"));
-        wanted = ParseProxyServer(server);
+        const std::optional<RegValue> value = ReadInternetSetting(registry_, kProxyServerName);
+        wanted = ManualDesktopProxy(ParseProxyServerValue(value));
         if (!wanted) {
+            const std::string server = ServerText(value);
             // The desktop keeps what it has: no half-usable address is handed to other programs.
             if (unusableTold_ != server) {
                 unusableTold_ = server;
@@ -101,6 +90,7 @@ void DesktopProxyBridge::Apply() {
     unusableTold_.reset();
 
     bool followed = true;
+    unsaved_ = false;
     for (const auto& target : targets_) {
         if (target->Present()) {
             followed = (wanted ? SwitchOn(*target, *wanted) : SwitchOff(*target)) && followed;
@@ -108,6 +98,12 @@ void DesktopProxyBridge::Apply() {
     }
     if (followed) {
         notTakenTold_ = false;
+        unsavedTold_ = false;
+    } else if (unsaved_) {
+        if (!unsavedTold_) {
+            unsavedTold_ = true;
+            Say(QStringLiteral("桌面代理的原设置无法保存,桌面代理设置保持不变."));
+        }
     } else if (!notTakenTold_) {
         notTakenTold_ = true;
         Say(QStringLiteral("桌面代理设置未生效,系统代理仅在本程序内有效."));
@@ -127,13 +123,20 @@ bool DesktopProxyBridge::SwitchOn(DesktopProxyTarget& target, const DesktopProxy
     // user has made since the bridge's last write.
     const DesktopProxyValue previous =
         remembered && remembered->applied == *current ? remembered->previous : *current;
-    if (*current != wanted && !target.Write(wanted)) {
+    // The user's setting is on disk before it is replaced, or it is not replaced at all: a
+    // forgotten one could never be put back.
+    if (!memory_.Remember(target.Name(), AppliedDesktopProxy{wanted, previous})) {
+        unsaved_ = true;
         return false;
     }
-    if (target.Read() != wanted) {
+    if ((*current != wanted && !target.Write(wanted)) || target.Read() != wanted) {
+        if (remembered) {
+            memory_.Remember(target.Name(), *remembered);
+        } else {
+            memory_.Forget(target.Name());
+        }
         return false;
     }
-    memory_.Remember(target.Name(), AppliedDesktopProxy{wanted, previous});
     return true;
 }
 

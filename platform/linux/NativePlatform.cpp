@@ -1,12 +1,15 @@
 #include "platform/NativePlatform.h"
 
-#include "platform/linux/BasicAdapters.h"
+#include "platform/StateFolder.h"
+
+#include "platform/qt/BasicAdapters.h"
 #include "platform/linux/DesktopProcessStarter.h"
 #include "platform/linux/DesktopProxyBridge.h"
 #include "platform/linux/LinuxInternetSettings.h"
-#include "platform/linux/QtMessageDialog.h"
-#include "platform/linux/QtSaveDialog.h"
+#include "platform/qt/QtMessageDialog.h"
+#include "platform/qt/QtSaveDialog.h"
 #include "platform/linux/SqliteRegistry.h"
+#include "platform/linux/TerminationSignals.h"
 
 namespace kestrovan {
 
@@ -34,6 +37,12 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->processStarter = std::make_unique<DesktopProcessStarter>();
     platform->terminator = std::make_unique<ImmediateTerminator>();
     platform->screen = std::make_unique<QtScreenInfo>();
+
+    auto signalWatcher = std::make_shared<std::unique_ptr<TerminationSignals>>();
+    platform->watchEndRequests = [signalWatcher](NativePlatform::EndRequestHandler handler) {
+        *signalWatcher = std::make_unique<TerminationSignals>(std::move(handler));
+    };
+    platform->stateFolder = ProgramStateFolder();
     return platform;
 }
 

@@ -1,8 +1,10 @@
 #include "platform/NativePlatform.h"
 
-#include "platform/linux/BasicAdapters.h"
-#include "platform/linux/QtMessageDialog.h"
-#include "platform/linux/QtSaveDialog.h"
+#include "platform/StateFolder.h"
+
+#include "platform/qt/BasicAdapters.h"
+#include "platform/qt/QtMessageDialog.h"
+#include "platform/qt/QtSaveDialog.h"
 #include "platform/windows/WinInetSettings.h"
 #include "platform/windows/WindowsBasics.h"
 #include "platform/windows/WindowsProcessStarter.h"
@@ -24,6 +26,7 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->processStarter = std::make_unique<WindowsProcessStarter>();
     platform->terminator = std::make_unique<WindowsTerminator>();
     platform->screen = std::make_unique<QtScreenInfo>();
+    platform->stateFolder = ProgramStateFolder();
     return platform;
 }
 

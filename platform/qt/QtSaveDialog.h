@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/SaveDialog.h"
-#include "platform/linux/DialogOwner.h"
+#include "platform/qt/DialogOwner.h"
 
 #include <memory>
 
