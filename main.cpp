@@ -1,10 +1,10 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "platform/NativePlatform.h"
+#include "proxyswitch/SpeedTestJournal.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
-#include "window/ProgramIdentity.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,13 +13,13 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
     QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
 
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;
     kestrovan::NetworkPageLoaderFactory pageLoaders(*platform->registryReader);
+    kestrovan::SpeedTestJournal speedTestJournal(kestrovan::SpeedTestJournal::FileIn(platform->stateFolder));
     const kestrovan::FrmhomeAdapters adapters{*platform->registry,
                                               *platform->registryReader,
                                               *platform->internetSettings,
@@ -30,12 +30,16 @@ int main(int argc, char** argv) {
                                               *platform->sleeper,
                                               *platform->processStarter,
                                               *platform->terminator,
-                                              *platform->screen};
+                                              *platform->screen,
+                                              speedTestJournal};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
-    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
+    platform->watchEndRequests([&window] { return window.EndForSystemRequest(); });
+    platform->attachWindow(&window);
     if (!window.Form_Load()) {
         return 0;
     }
+    // Lines the platform had to say during start-up follow the log's first line.
+    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
     window.show();
     // Set once the window is mapped: loading the image would only delay it.
     QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/kestrovan/kestrovan-64.png"))));
