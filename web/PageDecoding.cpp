@@ -1,5 +1,7 @@
 #include "web/PageDecoding.h"
 
+#include "web/CharsetDecoder.h"
+
 #include <QList>
 #include <QStringDecoder>
 
@@ -91,14 +93,6 @@ bool StartsWithNoCase(QByteArrayView text, qsizetype pos, std::string_view prefi
 
 bool IsUtf16(QByteArrayView canonical) {
     return canonical == kUtf16Le || canonical == kUtf16Be;
-}
-
-QString DecodeAs(QByteArrayView bytes, QByteArrayView canonical) {
-    QStringDecoder decoder(canonical.toByteArray().constData());
-    if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringDecoder::Utf8);
-    }
-    return decoder.decode(bytes);
 }
 
 std::optional<QByteArray> BomCharset(QByteArrayView bytes) {
@@ -271,11 +265,7 @@ std::optional<QByteArray> CanonicalCharset(QByteArrayView label) {
     if (!plain) {
         return std::nullopt;
     }
-    const QStringDecoder decoder(lower.constData());
-    if (!decoder.isValid()) {
-        return std::nullopt;
-    }
-    return QByteArray(decoder.name());
+    return PlatformCharsetName(lower);
 }
 
 QByteArray CharsetFromContentType(QByteArrayView contentType) {
@@ -329,22 +319,22 @@ std::optional<QByteArray> PrescanMetaCharset(QByteArrayView bytes) {
 
 QString DecodePage(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
     if (const auto bom = BomCharset(bytes)) {
-        return DecodeAs(bytes, *bom);
+        return DecodeCharset(bytes, *bom);
     }
     if (const auto declared = CanonicalCharset(contentTypeCharset)) {
-        return DecodeAs(bytes, *declared);
+        return DecodeCharset(bytes, *declared);
     }
     if (const auto meta = PrescanMetaCharset(bytes)) {
-        return DecodeAs(bytes, *meta);
+        return DecodeCharset(bytes, *meta);
     }
-    return DecodeAs(bytes, IsValidUtf8(bytes) ? kUtf8 : kWindows1252);
+    return DecodeCharset(bytes, IsValidUtf8(bytes) ? kUtf8 : kWindows1252);
 }
 
 QString DecodeResponse(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
     if (const auto declared = CanonicalCharset(contentTypeCharset)) {
-        return DecodeAs(bytes, *declared);
+        return DecodeCharset(bytes, *declared);
     }
-    return DecodeAs(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()));
+    return DecodeCharset(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()));
 }
 
 } // namespace kestrovan
