@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
+    // No display name: Qt would append it to every window caption ("退出提示 - 【Tolvaren】").
     QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));

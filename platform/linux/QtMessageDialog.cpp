@@ -1,5 +1,7 @@
 #include "platform/linux/QtMessageDialog.h"
 
+#include "window/ProgramIdentity.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -8,7 +10,7 @@ namespace kestrovan {
 MessageAnswer QtMessageDialog::Show(const QString& text, const std::optional<QString>& title,
                                     MessageIcon icon, MessageButtons buttons) {
     QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question : QMessageBox::NoIcon,
-                    title.value_or(QApplication::applicationDisplayName()), text,
+                    title.value_or(ProgramIdentity::Title()), text,
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                         : QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
