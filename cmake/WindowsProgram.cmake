@@ -66,8 +66,10 @@ set(CPACK_PACKAGE_FILE_NAME kestrovan-${PROJECT_VERSION}-win64)
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_EXECUTABLES kestrovan "${KESTROVAN_PRODUCT_NAME}")
-# The names are Chinese: a Unicode installer.
-set(CPACK_NSIS_DEFINES "Unicode true")
+# A 64-bit Unicode installer (the names are Chinese) for the 64-bit program. CPack 3.25 has no
+# setting for makensis' Target; the compressor line is the template's first place that takes it.
+set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_DISPLAY_NAME "${KESTROVAN_PRODUCT_NAME}")
 set(CPACK_NSIS_PACKAGE_NAME "${KESTROVAN_PRODUCT_NAME}")
 set(CPACK_NSIS_MUI_ICON ${KESTROVAN_ICO})
