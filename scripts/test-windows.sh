@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Kestrovan for Windows and checks it under Wine, in a fresh Wine prefix that is thrown
 # away afterwards: the Qt-free Windows adapters and text cores with their tests (mingw-w64, static),
-# then kestrovan.exe with the SDK's Qt (scripts/windows-sdk.sh), its installer and zip, and a
-# black-box run of the installed program against kestrovan-demo. Exits non-zero when anything fails.
+# then kestrovan.exe with the SDK's Qt (scripts/windows-sdk.sh) with the window's tests on fakes,
+# its installer and zip, and a black-box run of the installed program against kestrovan-demo. Exits non-zero when anything fails.
 #   scripts/test-windows.sh [build-dir] [linux-build-dir]
 # (defaults: build-win and build next to this folder; the Linux build provides kestrovan-demo).
 set -euo pipefail
@@ -29,7 +29,7 @@ ninja -C "${build}/adapters" --quiet
 # The program under test talks to its own demo ports, apart from the Linux suite's running beside.
 phase "building ${build}/program"
 cmake -S "${root}" -B "${build}/program" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="${sdk}/lib/cmake/Qt6/qt.toolchain.cmake" -DKESTROVAN_BUILD_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="${sdk}/lib/cmake/Qt6/qt.toolchain.cmake" -DKESTROVAN_BUILD_TESTS=ON \
     -DKESTROVAN_HOME_URL=http://127.0.0.1:27480 -DKESTROVAN_LOOKUP_URL=http://127.0.0.1:27481 >/dev/null
 ninja -C "${build}/program" --quiet
 
@@ -59,6 +59,12 @@ xvfb-run -a wineboot -i >/dev/null 2>&1
 status=0
 phase "running the adapter tests under Wine"
 ctest --test-dir "${build}/adapters" --output-on-failure --timeout 300 || status=1
+
+phase "running the window's and the page decoding's tests under Wine"
+# From the build folder: the DLLs come from the SDK and the stripped runtime, by WINEPATH.
+WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")" \
+    QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_QPA_PLATFORM=offscreen \
+    wine "${build}/program/tests/windows_tests.exe" --gtest_brief=1 || status=1
 
 phase "installing ${installer##*/} in the prefix"
 xvfb-run -a wine "${installer}" /S '/D=C:\Kestrovan'

@@ -108,6 +108,16 @@ QString DecodeCodePage(QByteArrayView bytes, UINT codePage) {
     return text;
 }
 
+// GB18030 is code page 54936; where that page does not read GBK's two-byte forms right (Wine 8
+// decodes it as something else), GBK's own page 936 reads every page GBK or GB2312 wrote.
+UINT Gb18030CodePage() {
+    static const UINT codePage = [] {
+        const QString probe = DecodeCodePage("\xB1\xBE", 54936);
+        return probe == QStringView(u"\u672C") ? 54936u : 936u;
+    }();
+    return codePage;
+}
+
 } // namespace
 
 std::optional<QByteArray> PlatformCharsetName(QByteArrayView lowerLabel) {
@@ -126,7 +136,7 @@ QString DecodeCharset(QByteArrayView bytes, QByteArrayView canonical) {
     const auto found = std::find_if(kEncodings.begin(), kEncodings.end(),
                                     [&](const CodePageEncoding& entry) { return entry.name == name; });
     if (found != kEncodings.end()) {
-        return DecodeCodePage(bytes, found->codePage);
+        return DecodeCodePage(bytes, found->codePage == 54936 ? Gb18030CodePage() : found->codePage);
     }
     // UTF-8 and UTF-16 are Qt's own, without ICU.
     if (name == "UTF-16LE") {
