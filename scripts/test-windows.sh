@@ -46,7 +46,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 # The tests must not open windows on the developer's display; the black-box run gets a virtual one.
 unset DISPLAY
+demo_pid="" tinyproxy_pid=""
 cleanup() {
+    for pid in ${demo_pid} ${tinyproxy_pid}; do kill "${pid}" 2>/dev/null || true; done
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "${scratch}"
 }
@@ -60,11 +62,29 @@ status=0
 phase "running the adapter tests under Wine"
 ctest --test-dir "${build}/adapters" --output-on-failure --timeout 300 || status=1
 
-phase "running the window's and the page decoding's tests under Wine"
+phase "running the window's tests under Wine, on fakes and on the real adapters"
+# The integration case talks to kestrovan-demo (the Linux build) and a tinyproxy on loopback.
+"${linux_build}/demo/kestrovan-demo" --home-port 27480 --lookup-port 27481 >"${scratch}/demo.log" 2>&1 &
+demo_pid=$!
+printf 'Port 27482\nListen 127.0.0.1\nAllow 127.0.0.1\nLogLevel Info\n%s' \
+    "$( ((EUID == 0)) && printf 'User nobody\nGroup nogroup\n')" >"${scratch}/tinyproxy.conf"
+tinyproxy -d -c "${scratch}/tinyproxy.conf" >"${scratch}/tinyproxy.log" 2>&1 &
+tinyproxy_pid=$!
+for port in 27480 27481 27482; do
+    for _ in $(seq 50); do
+        (exec 3<>"/dev/tcp/127.0.0.1/${port}") 2>/dev/null && break
+        sleep 0.1
+    done
+done
 # From the build folder: the DLLs come from the SDK and the stripped runtime, by WINEPATH.
 WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")" \
     QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_QPA_PLATFORM=offscreen \
+    KESTROVAN_DEMO_HOME=http://127.0.0.1:27480 KESTROVAN_DEMO_LOOKUP=http://127.0.0.1:27481 \
+    KESTROVAN_TINYPROXY=127.0.0.1:27482 \
     wine "${build}/program/tests/windows_tests.exe" --gtest_brief=1 || status=1
+kill "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
+wait "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
+demo_pid="" tinyproxy_pid=""
 
 phase "installing ${installer##*/} in the prefix"
 xvfb-run -a wine "${installer}" /S '/D=C:\Kestrovan'

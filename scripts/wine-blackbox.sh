@@ -26,8 +26,10 @@ port_of() {
 scratch=$(mktemp -d)
 demo_pid="" program_pid=""
 cleanup() {
-    [[ -n ${program_pid} ]] && kill "${program_pid}" 2>/dev/null
-    [[ -n ${demo_pid} ]] && kill "${demo_pid}" 2>/dev/null
+    for pid in ${program_pid} ${demo_pid}; do
+        kill "${pid}" 2>/dev/null || true
+        wait "${pid}" 2>/dev/null || true
+    done
     rm -rf "${scratch}"
 }
 trap cleanup EXIT

@@ -56,7 +56,8 @@ public:
         if (answers_.empty()) {
             return std::nullopt;
         }
-        std::optional<QString> answer = answers_.front();
+        std::optional<QString> answer;
+        answer.swap(answers_.front()); // a copy here trips GCC 12's -Wmaybe-uninitialized at -O3
         answers_.pop_front();
         return answer;
     }
