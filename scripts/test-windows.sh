@@ -101,5 +101,14 @@ phase "black-box run of the installed program"
 xvfb-run -a -s "-screen 0 1024x768x24" "${root}/scripts/wine-blackbox.sh" "${installed}" \
     "${build}/program" "${linux_build}" "${KESTROVAN_WINE_SCREENSHOT:-}" || status=1
 
+phase "uninstalling"
+# The uninstaller runs from a copy of itself in the temporary folder; wine returns before it ends.
+xvfb-run -a bash -c 'wine "C:\Kestrovan\Uninstall.exe" /S
+    for _ in $(seq 50); do [[ -e $1 ]] || break; sleep 0.2; done' uninstall "${installed}/kestrovan.exe"
+if [[ -e ${installed}/kestrovan.exe || -e ${shortcut} ]]; then
+    echo "the uninstaller left the program or its shortcut"
+    status=1
+fi
+
 phase "done (status ${status})"
 exit "${status}"
