@@ -1,5 +1,7 @@
 #include "proxyswitch/ProxyStatus.h"
 
+#include "proxyswitch/InternetSettings.h"
+
 #include <QStringDecoder>
 
 namespace kestrovan {
@@ -18,7 +20,7 @@ QString RegValueText(const std::optional<RegValue>& value) {
 
 QString ProxyStatusCaption(const std::optional<RegValue>& proxyServer,
                            const std::optional<RegValue>& proxyEnable) {
-    if (RegValueText(proxyEnable) == QStringLiteral("0")) {
+    if (ProxyEnableReadsAsOff(proxyEnable)) {
         return QStringLiteral("代理状态:关闭");
     }
     return QStringLiteral("代理状态:启用 ") + RegValueText(proxyServer);

@@ -13,7 +13,7 @@ namespace kestrovan {
 QString RegValueText(const std::optional<RegValue>& value);
 
 // The caption of the proxy status line for the values read: "代理状态:关闭" when the flag reads
-// as "0", otherwise "代理状态:启用 " followed by the server text.
+// as off (ProxyEnableReadsAsOff), otherwise "代理状态:启用 " followed by the server text.
 QString ProxyStatusCaption(const std::optional<RegValue>& proxyServer,
                            const std::optional<RegValue>& proxyEnable);
 

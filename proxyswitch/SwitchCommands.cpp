@@ -1,7 +1,7 @@
 // Command5 (enable), Command6 (disable) and the once-a-second status monitor Timer1.
 #include "window/Frmhome.h"
 
-#include "proxyswitch/InternetSettingsKey.h"
+#include "proxyswitch/InternetSettings.h"
 #include "proxyswitch/ProxyStatus.h"
 
 namespace kestrovan {
@@ -24,9 +24,9 @@ void Frmhome::Timer1_Timer() {
     if (!RegShell) {
         RegShell = std::make_unique<WshShell>(adapters_.registryReader);
     }
-    const QString prefix = kInternetSettingsKeyPath + u'\\';
-    const std::optional<RegValue> server = RegShell->RegRead(prefix + kProxyServerName);
-    const std::optional<RegValue> flag = RegShell->RegRead(prefix + kProxyEnableName);
+    const QString prefix = QString::fromLatin1(kInternetSettingsKeyPath) + u'\\';
+    const std::optional<RegValue> server = RegShell->RegRead(prefix + QString::fromLatin1(kProxyServerName));
+    const std::optional<RegValue> flag = RegShell->RegRead(prefix + QString::fromLatin1(kProxyEnableName));
     lblproxymsg->setText(ProxyStatusCaption(server, flag));
 }
 

@@ -16,13 +16,8 @@ struct HttpProxyAddress {
     bool operator==(const HttpProxyAddress&) const = default;
 };
 
-// True when a "ProxyEnable" value switches the proxy on: a number other than 0 or a text other than
-// "0"; a missing value means off.
-bool ProxyEnableIsOn(const std::optional<RegValue>& value);
-
-// The proxy for HTTP in a "ProxyServer" value: "host:port", or the "http=" entry of a per-protocol
-// list "http=h:p;https=h:p", else its first entry without a protocol. A missing port means 80.
-// nullopt when the value names no usable proxy.
+// The proxy for HTTP in a "ProxyServer" value, read as the Internet layer reads it; nullopt when
+// the value names no usable proxy for HTTP.
 std::optional<HttpProxyAddress> ParseHttpProxyServer(std::string_view value);
 
 // The HTTP proxy that the current user's Internet Settings put in force now; nullopt for a direct

@@ -12,20 +12,9 @@ namespace kestrovan {
 
 namespace {
 
-constexpr std::string_view kSettingsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr std::size_t kMaxPendingLines = 16;
 // The log shows the server text; a long one is cut to what fits a line.
 constexpr qsizetype kMaxShownServerText = 200;
-
-bool IsSwitchedOn(const std::optional<RegValue>& flag) {
-    if (!flag) {
-        return false; // a desktop is not switched to a proxy nobody asked for
-    }
-    if (const auto* number = std::get_if<std::uint32_t>(&*flag)) {
-        return *number != 0;
-    }
-    return std::get<std::string>(*flag) != "0";
-}
 
 std::string ServerText(const std::optional<RegValue>& server) {
     if (!server) {
@@ -83,13 +72,13 @@ void DesktopProxyBridge::SetMessageSink(MessageSink sink) {
 }
 
 void DesktopProxyBridge::Apply() {
-    const bool on = IsSwitchedOn(registry_.ReadValue(kHkeyCurrentUser, kSettingsKey, "ProxyEnable"));
+    const bool on = ProxyIsInForce(ReadInternetSetting(registry_, kProxyEnableName));
     std::optional<DesktopProxyValue> wanted;
     if (on) {
-        const std::string server =
-            ServerText(registry_.ReadValue(kHkeyCurrentUser, kSettingsKey, "ProxyServer"));
-        wanted = ParseProxyServer(server);
+        const std::optional<RegValue> value = ReadInternetSetting(registry_, kProxyServerName);
+        wanted = ManualDesktopProxy(ParseProxyServerValue(value));
         if (!wanted) {
+            const std::string server = ServerText(value);
             // The desktop keeps what it has: no half-usable address is handed to other programs.
             if (unusableTold_ != server) {
                 unusableTold_ = server;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "proxyswitch/InternetSettings.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,14 +28,8 @@ struct DesktopProxyValue {
     friend bool operator==(const DesktopProxyValue&, const DesktopProxyValue&) = default;
 };
 
-// Reads the registry's "ProxyServer" text, "host:port" or "http=h:p;https=h:p", as a manual
-// desktop configuration; nullopt when it names no usable host and port for http or https.
-std::optional<DesktopProxyValue> ParseProxyServer(std::string_view server);
-
-// A port number 1..65535 in plain decimal digits.
-std::optional<int> ParsePort(std::string_view text);
-
-// "host:port" with a valid host name or bracketed IPv6 address and a port 1..65535.
-std::optional<ProxyEndpoint> ParseHostPort(std::string_view text);
+// The proxies a "ProxyServer" text names for http and https as a manual desktop configuration;
+// nullopt when it names neither.
+std::optional<DesktopProxyValue> ManualDesktopProxy(const ProxyServerList& servers);
 
 } // namespace kestrovan

@@ -202,7 +202,7 @@ ProxyEndpoint ParseKdeProxyUrl(std::string_view text) {
         return whole;
     }
     std::string_view host = rest.substr(0, space);
-    const auto port = ParsePort(rest.substr(space + 1));
+    const auto port = ParsePortNumber(rest.substr(space + 1));
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
         host = host.substr(1, host.size() - 2);
     }

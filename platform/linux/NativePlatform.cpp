@@ -1,11 +1,11 @@
 #include "platform/NativePlatform.h"
 
-#include "platform/linux/BasicAdapters.h"
+#include "platform/qt/BasicAdapters.h"
 #include "platform/linux/DesktopProcessStarter.h"
 #include "platform/linux/DesktopProxyBridge.h"
 #include "platform/linux/LinuxInternetSettings.h"
-#include "platform/linux/QtMessageDialog.h"
-#include "platform/linux/QtSaveDialog.h"
+#include "platform/qt/QtMessageDialog.h"
+#include "platform/qt/QtSaveDialog.h"
 #include "platform/linux/SqliteRegistry.h"
 
 namespace kestrovan {

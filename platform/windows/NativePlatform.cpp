@@ -1,8 +1,8 @@
 #include "platform/NativePlatform.h"
 
-#include "platform/linux/BasicAdapters.h"
-#include "platform/linux/QtMessageDialog.h"
-#include "platform/linux/QtSaveDialog.h"
+#include "platform/qt/BasicAdapters.h"
+#include "platform/qt/QtMessageDialog.h"
+#include "platform/qt/QtSaveDialog.h"
 #include "platform/windows/WinInetSettings.h"
 #include "platform/windows/WindowsBasics.h"
 #include "platform/windows/WindowsProcessStarter.h"

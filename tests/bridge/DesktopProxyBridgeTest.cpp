@@ -203,14 +203,14 @@ TEST_F(GsettingsBridgeTest, UnusableServerTextIsNotAppliedAndToldOnce) {
     auto bridge = MakeBridge();
     SwitchOn("10.0.0.1:8080");
     bridge->Apply();
-    for (const std::string bad : {"not a proxy", "10.0.0.9:99999"}) {
+    for (const std::string bad : {"no-proxy:port", "10.0.0.9:99999"}) {
         SwitchOn(bad);
         bridge->Apply();
         bridge->Apply();
         EXPECT_EQ(Mode(), "manual") << bad;
         EXPECT_EQ(Http(), "10.0.0.1:8080") << bad;
     }
-    EXPECT_EQ(log_, (QStringList{kUnusable + QStringLiteral("not a proxy"),
+    EXPECT_EQ(log_, (QStringList{kUnusable + QStringLiteral("no-proxy:port"),
                                  kUnusable + QStringLiteral("10.0.0.9:99999")}));
 
     registry_.Remove("ProxyServer"); // switched on with no server at all
@@ -273,10 +273,10 @@ TEST_F(BridgeTest, InMemoryGsettingsIsReportedOnceAsNotTaken) {
 TEST_F(BridgeTest, LinesBeforeTheSinkIsSetAreKept) {
     std::vector<std::unique_ptr<DesktopProxyTarget>> none;
     DesktopProxyBridge bridge(registry_, std::move(none), QString());
-    SwitchOn("bad");
+    SwitchOn("bad:port");
     bridge.Apply();
     bridge.SetMessageSink([this](const QString& line) { log_.push_back(line); });
-    EXPECT_EQ(log_, QStringList{kUnusable + QStringLiteral("bad")});
+    EXPECT_EQ(log_, QStringList{kUnusable + QStringLiteral("bad:port")});
 }
 
 class KdeBridgeTest : public BridgeTest {

@@ -23,41 +23,58 @@ struct ServerCase {
 
 class ParseProxyServerTest : public ::testing::TestWithParam<ServerCase> {};
 
+// The bridge and the page loader read "ProxyServer" with the one parser: the bridge's http endpoint
+// is the page loader's proxy.
 TEST_P(ParseProxyServerTest, GivesManualEndpointsOrNothing) {
     const ServerCase& row = GetParam();
-    const auto value = ParseProxyServer(row.server);
+    const auto value = ManualDesktopProxy(ParseProxyServer(row.server));
+    const auto loader = ParseHttpProxyServer(row.server);
     if (!row.http) {
         EXPECT_FALSE(value.has_value()) << row.server;
+        EXPECT_FALSE(loader.has_value()) << row.server;
         return;
     }
     ASSERT_TRUE(value.has_value()) << row.server;
     EXPECT_EQ(value->mode, DesktopProxyMode::Manual);
     EXPECT_EQ(value->http, *row.http);
     EXPECT_EQ(value->https, row.https);
+    if (row.http->host.empty()) {
+        EXPECT_FALSE(loader.has_value()) << row.server;
+    } else {
+        ASSERT_TRUE(loader.has_value()) << row.server;
+        EXPECT_EQ(loader->host.toStdString(), row.http->host);
+        EXPECT_EQ(loader->port, row.http->port);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, ParseProxyServerTest,
-    ::testing::Values(ServerCase{"10.0.0.1:8080", ProxyEndpoint{"10.0.0.1", 8080}, {"10.0.0.1", 8080}},
-                      ServerCase{" proxy.example-1.net:3128 ",
-                                 ProxyEndpoint{"proxy.example-1.net", 3128},
-                                 {"proxy.example-1.net", 3128}},
-                      ServerCase{"[::1]:8080", ProxyEndpoint{"::1", 8080}, {"::1", 8080}},
-                      ServerCase{"http=a.b:1;https=c.d:65535", ProxyEndpoint{"a.b", 1}, {"c.d", 65535}},
-                      ServerCase{"HTTPS=c.d:443;ftp=e:21;", ProxyEndpoint{"", 0}, {"c.d", 443}},
-                      ServerCase{"http=a:80;socks=s:1080", ProxyEndpoint{"a", 80}, {"", 0}},
-                      ServerCase{"", std::nullopt, {}}, ServerCase{"10.0.0.1", std::nullopt, {}},
-                      ServerCase{"10.0.0.1:", std::nullopt, {}}, ServerCase{"10.0.0.1:0", std::nullopt, {}},
-                      ServerCase{"10.0.0.1:65536", std::nullopt, {}},
-                      ServerCase{"10.0.0.1:80:90", std::nullopt, {}},
-                      ServerCase{"host name:80", std::nullopt, {}}, ServerCase{"-x:80", std::nullopt, {}},
-                      ServerCase{"a;rm -rf ~:80", std::nullopt, {}},
-                      ServerCase{"ho\nst:80", std::nullopt, {}}, ServerCase{"[zz]:80", std::nullopt, {}},
-                      ServerCase{"ftp=e:21", std::nullopt, {}},
-                      ServerCase{"http=a:80;https=bad", std::nullopt, {}},
-                      ServerCase{"http=a:80;http=b:81", std::nullopt, {}},
-                      ServerCase{std::string(300, 'a') + ":80", std::nullopt, {}},
-                      ServerCase{std::string(5000, ';') + "http=a:1", std::nullopt, {}}));
+    ::testing::Values(
+        ServerCase{"10.0.0.1:8080", ProxyEndpoint{"10.0.0.1", 8080}, {"10.0.0.1", 8080}},
+        ServerCase{" proxy.example-1.net:3128 ",
+                   ProxyEndpoint{"proxy.example-1.net", 3128},
+                   {"proxy.example-1.net", 3128}},
+        ServerCase{"[::1]:8080", ProxyEndpoint{"::1", 8080}, {"::1", 8080}},
+        ServerCase{"[::ffff:10.0.0.1]", ProxyEndpoint{"::ffff:10.0.0.1", 80}, {"::ffff:10.0.0.1", 80}},
+        ServerCase{"http=a.b:1;https=c.d:65535", ProxyEndpoint{"a.b", 1}, {"c.d", 65535}},
+        ServerCase{"HTTPS=c.d:443;ftp=e:21;", ProxyEndpoint{"", 0}, {"c.d", 443}},
+        ServerCase{"http=a:80;socks=s:1080", ProxyEndpoint{"a", 80}, {"", 0}},
+        ServerCase{"https=c:443 d:8000", ProxyEndpoint{"d", 8000}, {"c", 443}},
+        ServerCase{"http=bad:99999;d:8000", ProxyEndpoint{"", 0}, {"d", 8000}},
+        ServerCase{"http=a:80;http=b:81", ProxyEndpoint{"a", 80}, {"", 0}},
+        ServerCase{"http=a:80;https=bad", ProxyEndpoint{"a", 80}, {"bad", 80}},
+        ServerCase{"http://10.0.0.1:8080/", ProxyEndpoint{"10.0.0.1", 8080}, {"10.0.0.1", 8080}},
+        ServerCase{"10.0.0.1", ProxyEndpoint{"10.0.0.1", 80}, {"10.0.0.1", 80}},
+        ServerCase{"a;rm -rf ~:80", ProxyEndpoint{"a", 80}, {"a", 80}},
+        ServerCase{"ho\nst:80", ProxyEndpoint{"ho", 80}, {"ho", 80}}, ServerCase{"", std::nullopt, {}},
+        ServerCase{" ; ", std::nullopt, {}}, ServerCase{"10.0.0.1:", std::nullopt, {}},
+        ServerCase{"10.0.0.1:0", std::nullopt, {}}, ServerCase{"10.0.0.1:65536", std::nullopt, {}},
+        ServerCase{"10.0.0.1:80:90", std::nullopt, {}}, ServerCase{"-x:80", std::nullopt, {}},
+        ServerCase{"x-.y:80", std::nullopt, {}}, ServerCase{"x..y:80", std::nullopt, {}},
+        ServerCase{"ba<d:80", std::nullopt, {}}, ServerCase{"[zz]:80", std::nullopt, {}},
+        ServerCase{"[1:2]:80", std::nullopt, {}}, ServerCase{"[::1]x", std::nullopt, {}},
+        ServerCase{"ftp=e:21", std::nullopt, {}}, ServerCase{std::string(300, 'a') + ":80", std::nullopt, {}},
+        ServerCase{std::string(5000, ';') + "http=a:1", std::nullopt, {}}));
 
 TEST(KdeProxyUrlTest, OwnFormatRoundTripsAndAnythingElseStaysWhole) {
     const struct {
@@ -119,28 +136,6 @@ TEST(KdeProxyReadTest, MapsProxyTypeToTheMode) {
     const DesktopProxyValue pac = ReadKdeProxy("[Proxy Settings]\nProxyType=2\nProxy Config Script=x.pac\n");
     EXPECT_EQ(pac.mode, DesktopProxyMode::Other);
     EXPECT_EQ(pac.otherMode, "2");
-}
-
-} // namespace
-} // namespace kestrovan
-
-namespace kestrovan {
-namespace {
-
-// The page loaders and the desktop bridge both read "ProxyServer", each for its own purpose. Linked
-// into one program, each must keep its own reading (the bridge needs an explicit port, the page
-// loader takes 80 for a missing one).
-TEST(ProxyServerReadersTest, BridgeAndPageLoaderKeepTheirOwnReadings) {
-    const auto desktop = ParseProxyServer("http=10.0.0.1:3128;https=10.0.0.2:443");
-    ASSERT_TRUE(desktop.has_value());
-    EXPECT_EQ(desktop->http, (ProxyEndpoint{"10.0.0.1", 3128}));
-    EXPECT_EQ(desktop->https, (ProxyEndpoint{"10.0.0.2", 443}));
-    EXPECT_FALSE(ParseProxyServer("10.0.0.1").has_value());
-
-    const auto loader = ParseHttpProxyServer("10.0.0.1");
-    ASSERT_TRUE(loader.has_value());
-    EXPECT_EQ(loader->host, QStringLiteral("10.0.0.1"));
-    EXPECT_EQ(loader->port, 80);
 }
 
 } // namespace

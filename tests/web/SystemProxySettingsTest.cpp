@@ -1,5 +1,7 @@
 #include "web/SystemProxySettings.h"
 
+#include "proxyswitch/InternetSettings.h"
+
 #include "tests/web/MapRegistry.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +55,7 @@ TEST(SystemProxy, FollowsProxyEnable) {
             registry.values["ProxyEnable"] = *row.enable;
         }
         EXPECT_EQ(SystemHttpProxy(registry).has_value(), row.on);
-        EXPECT_EQ(ProxyEnableIsOn(row.enable), row.on);
+        EXPECT_EQ(ProxyIsInForce(row.enable), row.on);
     }
 }
 

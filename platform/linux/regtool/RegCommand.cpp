@@ -1,6 +1,6 @@
 #include "platform/linux/regtool/RegCommand.h"
 
-#include "platform/AsciiCase.h"
+#include "text/AsciiText.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "platform/linux/QtMessageDialog.h"
+#include "platform/qt/QtMessageDialog.h"
 
 #include "window/ProgramIdentity.h"
 

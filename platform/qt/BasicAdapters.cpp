@@ -1,4 +1,4 @@
-#include "platform/linux/BasicAdapters.h"
+#include "platform/qt/BasicAdapters.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "platform/linux/QtSaveDialog.h"
+#include "platform/qt/QtSaveDialog.h"
 
 #include <QFileDialog>
 
