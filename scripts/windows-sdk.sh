@@ -6,7 +6,7 @@
 # checkout or beside the main checkout of its repository) or from $KESTROVAN_WINDOWS_SDK_DIR, when
 # its SHA-256 is the one below. Otherwise the same tree is built from Debian 12's source packages
 # with the recipe in scripts/windows-sdk/ (needs root and deb-src; tens of minutes on 2 cores).
-# Idempotent: a finished cache is reused as it is.
+# KESTROVAN_WINDOWS_SDK_FROM_SOURCE=1 skips the tarball. Idempotent: a finished cache is reused.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 version=6.4.2
@@ -37,6 +37,7 @@ if common="$(git -C "${root}" rev-parse --path-format=absolute --git-common-dir 
 fi
 
 tarball=""
+[[ ${KESTROVAN_WINDOWS_SDK_FROM_SOURCE:-0} == 1 ]] && candidates=()
 for dir in "${candidates[@]}"; do
     [[ -f "${dir}/${tarball_name}" ]] || continue
     if [[ "$(sha256sum "${dir}/${tarball_name}" | cut -d' ' -f1)" == "${tarball_sha256}" ]]; then
