@@ -56,7 +56,8 @@ trap cleanup EXIT
 mkdir -p "${WINEPREFIX}"
 # A persistent server spares every test executable the server's start-up.
 wineserver -p
-xvfb-run -a wineboot -i >/dev/null 2>&1
+# Virtual displays numbered from 140 keep clear of other xvfb-run users running beside (from 99).
+xvfb-run -a -n 140 wineboot -i >/dev/null 2>&1
 
 status=0
 phase "running the adapter tests under Wine"
@@ -87,7 +88,7 @@ wait "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
 demo_pid="" tinyproxy_pid=""
 
 phase "installing ${installer##*/} in the prefix"
-xvfb-run -a wine "${installer}" /S '/D=C:\Kestrovan'
+xvfb-run -a -n 140 wine "${installer}" /S '/D=C:\Kestrovan'
 installed="${WINEPREFIX}/drive_c/Kestrovan"
 for file in kestrovan.exe Uninstall.exe Qt6Core.dll libxml2.dll libstdc++-6.dll platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll; do
@@ -98,12 +99,12 @@ echo "Start-menu shortcut: ${shortcut#"${WINEPREFIX}/"}"
 [[ -n ${shortcut} ]] || status=1
 
 phase "black-box run of the installed program"
-xvfb-run -a -s "-screen 0 1024x768x24" "${root}/scripts/wine-blackbox.sh" "${installed}" \
+xvfb-run -a -n 140 -s "-screen 0 1024x768x24" "${root}/scripts/wine-blackbox.sh" "${installed}" \
     "${build}/program" "${linux_build}" "${KESTROVAN_WINE_SCREENSHOT:-}" || status=1
 
 phase "uninstalling"
 # The uninstaller runs from a copy of itself in the temporary folder; wine returns before it ends.
-xvfb-run -a bash -c 'wine "C:\Kestrovan\Uninstall.exe" /S
+xvfb-run -a -n 140 bash -c 'wine "C:\Kestrovan\Uninstall.exe" /S
     for _ in $(seq 50); do [[ -e $1 ]] || break; sleep 0.2; done' uninstall "${installed}/kestrovan.exe"
 if [[ -e ${installed}/kestrovan.exe || -e ${shortcut} ]]; then
     echo "the uninstaller left the program or its shortcut"
