@@ -1,10 +1,10 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "platform/NativePlatform.h"
+#include "proxyswitch/SpeedTestJournal.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
-#include "window/ProgramIdentity.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,7 +12,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    // No display name: Qt would append it to every window caption ("退出提示 - 【Tolvaren】").
     QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));
@@ -20,6 +19,7 @@ int main(int argc, char** argv) {
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;
     kestrovan::NetworkPageLoaderFactory pageLoaders(*platform->registryReader);
+    kestrovan::SpeedTestJournal speedTestJournal(kestrovan::SpeedTestJournal::FileIn(platform->stateFolder));
     const kestrovan::FrmhomeAdapters adapters{*platform->registry,
                                               *platform->registryReader,
                                               *platform->internetSettings,
@@ -30,12 +30,16 @@ int main(int argc, char** argv) {
                                               *platform->sleeper,
                                               *platform->processStarter,
                                               *platform->terminator,
-                                              *platform->screen};
+                                              *platform->screen,
+                                              speedTestJournal};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
-    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
+    platform->watchEndRequests([&window] { return window.EndForSystemRequest(); });
+    platform->attachWindow(&window);
     if (!window.Form_Load()) {
         return 0;
     }
+    // Lines the platform had to say during start-up follow the log's first line.
+    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
     window.show();
     return QApplication::exec();
 }

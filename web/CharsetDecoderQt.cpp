@@ -12,10 +12,12 @@ std::optional<QByteArray> PlatformCharsetName(QByteArrayView lowerLabel) {
     return QByteArray(decoder.name());
 }
 
-QString DecodeCharset(QByteArrayView bytes, QByteArrayView canonical) {
-    QStringDecoder decoder(canonical.toByteArray().constData());
+QString DecodeCharset(QByteArrayView bytes, QByteArrayView canonical, CharsetBom bom) {
+    const QStringDecoder::Flags flags =
+        bom == CharsetBom::Keep ? QStringDecoder::Flag::ConvertInitialBom : QStringDecoder::Flag::Default;
+    QStringDecoder decoder(canonical.toByteArray().constData(), flags);
     if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringDecoder::Utf8);
+        decoder = QStringDecoder(QStringDecoder::Utf8, flags);
     }
     return decoder.decode(bytes);
 }

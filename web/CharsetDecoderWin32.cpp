@@ -131,7 +131,7 @@ std::optional<QByteArray> PlatformCharsetName(QByteArrayView lowerLabel) {
     return QByteArray(found->name.data(), static_cast<qsizetype>(found->name.size()));
 }
 
-QString DecodeCharset(QByteArrayView bytes, QByteArrayView canonical) {
+QString DecodeCharset(QByteArrayView bytes, QByteArrayView canonical, CharsetBom bom) {
     const auto name = View(canonical);
     const auto found = std::find_if(kEncodings.begin(), kEncodings.end(),
                                     [&](const CodePageEncoding& entry) { return entry.name == name; });
@@ -139,13 +139,15 @@ QString DecodeCharset(QByteArrayView bytes, QByteArrayView canonical) {
         return DecodeCodePage(bytes, found->codePage == 54936 ? Gb18030CodePage() : found->codePage);
     }
     // UTF-8 and UTF-16 are Qt's own, without ICU.
+    const QStringDecoder::Flags flags =
+        bom == CharsetBom::Keep ? QStringDecoder::Flag::ConvertInitialBom : QStringDecoder::Flag::Default;
     if (name == "UTF-16LE") {
-        return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes);
+        return QStringDecoder(QStringDecoder::Utf16LE, flags).decode(bytes);
     }
     if (name == "UTF-16BE") {
-        return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes);
+        return QStringDecoder(QStringDecoder::Utf16BE, flags).decode(bytes);
     }
-    return QStringDecoder(QStringDecoder::Utf8).decode(bytes);
+    return QStringDecoder(QStringDecoder::Utf8, flags).decode(bytes);
 }
 
 } // namespace kestrovan

@@ -332,9 +332,9 @@ QString DecodePage(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
 
 QString DecodeResponse(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
     if (const auto declared = CanonicalCharset(contentTypeCharset)) {
-        return DecodeCharset(bytes, *declared);
+        return DecodeCharset(bytes, *declared, CharsetBom::Keep);
     }
-    return DecodeCharset(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()));
+    return DecodeCharset(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()), CharsetBom::Keep);
 }
 
 } // namespace kestrovan
