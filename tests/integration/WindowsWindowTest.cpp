@@ -2,13 +2,18 @@
 // HTTP and page loader) against kestrovan-demo and a tinyproxy on 127.0.0.1, both started by
 // scripts/test-windows.sh, which names them in KESTROVAN_DEMO_HOME, KESTROVAN_DEMO_LOOKUP and
 // KESTROVAN_TINYPROXY (host:port). Only dialogs, process start and termination are fakes.
+// Also: the end of the Windows session reaches the program's end-request handler.
 #include "platform/NativePlatform.h"
+#include "proxyswitch/SpeedTestJournal.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
 
+#include <windows.h>
+
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QListWidget>
 #include <QTest>
@@ -42,11 +47,11 @@ protected:
         if (home.isEmpty() || lookup.isEmpty() || proxy.isEmpty()) {
             GTEST_SKIP() << "needs kestrovan-demo and tinyproxy (scripts/test-windows.sh starts them)";
         }
-        window = std::make_unique<Frmhome>(FrmhomeAdapters{*platform->registry, *platform->registryReader,
-                                                           *platform->internetSettings, http, pageLoaders,
-                                                           messageDialog, saveDialog, *platform->sleeper,
-                                                           processStarter, terminator, *platform->screen},
-                                           Endpoints{home, lookup});
+        window = std::make_unique<Frmhome>(
+            FrmhomeAdapters{*platform->registry, *platform->registryReader, *platform->internetSettings, http,
+                            pageLoaders, messageDialog, saveDialog, *platform->sleeper, processStarter,
+                            terminator, *platform->screen, speedTestJournal},
+            Endpoints{home, lookup});
     }
 
     std::optional<RegValue> Read(const char* name) {
@@ -65,6 +70,7 @@ protected:
     FakeSaveDialog saveDialog;
     FakeProcessStarter processStarter;
     FakeTerminator terminator;
+    SpeedTestJournal speedTestJournal{QString()};
     QString home, lookup, proxy;
     std::unique_ptr<Frmhome> window;
 };
@@ -106,6 +112,23 @@ TEST_F(WindowsWindow, FetchEnableSpeedTestAndLocationQuery) {
     ASSERT_FALSE(window->Command3->isEnabled()) << "the probe must have answered";
     ASSERT_TRUE(WaitFor([&] { return window->Command3->isEnabled(); }, 20000)) << "query never ended";
     EXPECT_EQ(LastLog(), QStringLiteral("查询结束,归属:本机地址 (回环)"));
+}
+
+// Only an end that happens goes to the handler; the query before it, or an end another program
+// cancelled (wParam FALSE), does not.
+TEST(SessionEnd, AnEndingSessionGoesToTheEndRequestHandler) {
+    const auto platform = CreateNativePlatform();
+    int calls = 0;
+    platform->watchEndRequests([&calls] {
+        ++calls;
+        return true; // as if the program had ended
+    });
+    for (const WPARAM ending : {FALSE, TRUE}) {
+        PostThreadMessageW(GetCurrentThreadId(), WM_QUERYENDSESSION, 0, 0);
+        PostThreadMessageW(GetCurrentThreadId(), WM_ENDSESSION, ending, 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(calls, ending ? 1 : 0);
+    }
 }
 
 } // namespace
