@@ -27,7 +27,7 @@ void Frmhome::closeEvent(QCloseEvent* event) {
 
 void Frmhome::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const QSize designSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+    const QSize designSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
     if (!isMinimized() && size() != designSize) {
         resize(designSize);
     }
