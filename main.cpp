@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
-    QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
+    QApplication::setApplicationVersion(kestrovan::ProgramIdentity::VersionText());
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));
 
