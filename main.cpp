@@ -1,5 +1,6 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "platform/NativePlatform.h"
+#include "proxyswitch/SpeedTestJournal.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
@@ -12,7 +13,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    QApplication::setApplicationDisplayName(kestrovan::ProgramIdentity::Title());
     QApplication::setApplicationVersion(kestrovan::ProgramIdentity::VersionText());
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrovan/kestrovan.svg")));
@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;
     kestrovan::NetworkPageLoaderFactory pageLoaders(*platform->registryReader);
+    kestrovan::SpeedTestJournal speedTestJournal(kestrovan::SpeedTestJournal::FileIn(platform->stateFolder));
     const kestrovan::FrmhomeAdapters adapters{*platform->registry,
                                               *platform->registryReader,
                                               *platform->internetSettings,
@@ -30,12 +31,16 @@ int main(int argc, char** argv) {
                                               *platform->sleeper,
                                               *platform->processStarter,
                                               *platform->terminator,
-                                              *platform->screen};
+                                              *platform->screen,
+                                              speedTestJournal};
     kestrovan::Frmhome window(adapters, kestrovan::Endpoints::Configured());
-    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
+    platform->watchEndRequests([&window] { return window.EndForSystemRequest(); });
+    platform->attachWindow(&window);
     if (!window.Form_Load()) {
         return 0;
     }
+    // Lines the platform had to say during start-up follow the log's first line.
+    platform->attachMessageLog([&window](const QString& line) { window.AppendLog(line); });
     window.show();
     return QApplication::exec();
 }

@@ -36,6 +36,7 @@ void Frmhome::Command8_Click() {
         proxyBeforeSpeedTest_ = CaptureProxySettings();
     }
     CurrentProxy = Text1 + u':' + Text2;
+    KeepSpeedTestRecord();
     ChangProxy(CurrentProxy, -1);
     SpeedTestTicks = 0;
     Command8->setEnabled(false);
@@ -78,10 +79,14 @@ void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
     Timer1->start();
 }
 
-// Gives the system proxy back exactly as it was when the test started.
+// Gives the system proxy back exactly as it was when the test started. The journal goes only
+// once the store holds that setting again; otherwise the next start tries once more.
 void Frmhome::EndSpeedTest() {
     if (proxyBeforeSpeedTest_) {
         RestoreProxySettings(*proxyBeforeSpeedTest_);
+        if (CaptureProxySettings() == *proxyBeforeSpeedTest_) {
+            adapters_.speedTestJournal.Remove();
+        }
         proxyBeforeSpeedTest_.reset();
     }
 }

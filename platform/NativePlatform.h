@@ -12,8 +12,11 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+
+class QWidget;
 
 namespace kestrovan {
 
@@ -33,6 +36,17 @@ struct NativePlatform {
     // message log once the window exists.
     using MessageLog = std::function<void(const QString&)>;
     std::function<void(MessageLog)> attachMessageLog = [](const MessageLog&) {};
+
+    // Names the window that the message boxes and the save dialog belong to once it exists.
+    std::function<void(QWidget*)> attachWindow = [](QWidget*) {};
+
+    // The system's requests to end the program (termination signals on Linux) go to the handler
+    // from now on. When it returns false the program ends as it would have without it.
+    using EndRequestHandler = std::function<bool()>;
+    std::function<void(EndRequestHandler)> watchEndRequests = [](const EndRequestHandler&) {};
+
+    // The folder of the program's own state files (platform/StateFolder.h).
+    std::filesystem::path stateFolder;
 };
 
 // Builds the adapters of the platform this program was compiled for. Needs a QApplication.

@@ -11,11 +11,11 @@
 namespace kestrovan {
 
 void Frmhome::List1_Click() {
-    const QListWidgetItem* item = List1->currentItem();
-    if (item == nullptr) {
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    if (selected.isEmpty()) {
         return;
     }
-    const QString entry = item->text();
+    const QString entry = selected.constFirst()->text();
     const qsizetype colon = entry.indexOf(u':');
     if (colon < 0) {
         // Not host:port: nothing usable is selected, which the commands report as such.

@@ -10,6 +10,7 @@ namespace kestrovan {
 struct ProxySettingsSnapshot {
     std::optional<RegValue> proxyServer;
     std::optional<RegValue> proxyEnable;
+    friend bool operator==(const ProxySettingsSnapshot&, const ProxySettingsSnapshot&) = default;
 };
 
 } // namespace kestrovan

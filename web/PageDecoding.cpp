@@ -86,10 +86,14 @@ bool IsUtf16(QByteArrayView canonical) {
     return canonical == kUtf16Le || canonical == kUtf16Be;
 }
 
-QString DecodeAs(QByteArrayView bytes, QByteArrayView canonical) {
-    QStringDecoder decoder(canonical.toByteArray().constData());
+enum class ByteOrderMark { Drop, Keep };
+
+QString DecodeAs(QByteArrayView bytes, QByteArrayView canonical, ByteOrderMark mark = ByteOrderMark::Drop) {
+    const QStringDecoder::Flags flags =
+        mark == ByteOrderMark::Keep ? QStringDecoder::Flag::ConvertInitialBom : QStringDecoder::Flag::Default;
+    QStringDecoder decoder(canonical.toByteArray().constData(), flags);
     if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringDecoder::Utf8);
+        decoder = QStringDecoder(QStringDecoder::Utf8, flags);
     }
     return decoder.decode(bytes);
 }
@@ -334,9 +338,9 @@ QString DecodePage(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
 
 QString DecodeResponse(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
     if (const auto declared = CanonicalCharset(contentTypeCharset)) {
-        return DecodeAs(bytes, *declared);
+        return DecodeAs(bytes, *declared, ByteOrderMark::Keep);
     }
-    return DecodeAs(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()));
+    return DecodeAs(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()), ByteOrderMark::Keep);
 }
 
 } // namespace kestrovan

@@ -27,6 +27,7 @@ std::optional<QByteArray> PrescanMetaCharset(QByteArrayView bytes);
 QString DecodePage(QByteArrayView bytes, QByteArrayView contentTypeCharset);
 
 // Bytes of an HTTP answer as text: the Content-Type charset, else the byte order mark, else UTF-8.
+// A leading byte order mark stays in the text as U+FEFF: the text is what the server sent.
 QString DecodeResponse(QByteArrayView bytes, QByteArrayView contentTypeCharset);
 
 } // namespace kestrovan

@@ -19,10 +19,22 @@ void Frmhome::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    EndAsConfirmed();
+    event->accept();
+}
+
+void Frmhome::EndAsConfirmed() {
     // A speed test still running gives the system proxy back as it was before the test.
     EndSpeedTest();
     adapters_.terminator.EndProgram();
-    event->accept();
+}
+
+bool Frmhome::EndForSystemRequest() {
+    if (!proxyBeforeSpeedTest_) {
+        return false;
+    }
+    EndAsConfirmed();
+    return true;
 }
 
 void Frmhome::resizeEvent(QResizeEvent* event) {

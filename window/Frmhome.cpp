@@ -1,6 +1,7 @@
 #include "window/Frmhome.h"
 
 #include "web/HttpGetText.h"
+#include "window/ListBox.h"
 #include "window/ProgramIdentity.h"
 
 #include <QApplication>
@@ -26,8 +27,11 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return Place(new QPushButton(caption, parent), name, TwipsRect(240, top, 1050, 615));
 }
 
+// Text starts at the top-left of the design rectangle, as the design's labels draw it.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-    return Place(new QLabel(caption, parent), name, geometry);
+    auto* label = Place(new QLabel(caption, parent), name, geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
 }
 
 } // namespace
@@ -57,8 +61,7 @@ void Frmhome::BuildControls() {
     Command5 = MakeButton(Frame1, "Command5", QStringLiteral("启用代理"), 3240);
     Command6 = MakeButton(Frame1, "Command6", QStringLiteral("关闭代理"), 3960);
     Command4 = MakeButton(Frame1, "Command4", QStringLiteral("退出程序"), 4680);
-    List1 = Place(new QListWidget(Frame1), "List1", TwipsRect(1560, 360, 2295, 4920));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1 = Place(new ListBox(Frame1), "List1", TwipsRect(1560, 360, 2295, 4920));
     List1->setAccessibleName(QStringLiteral("代理列表"));
 
     Frame2 = MakeFrame(this, "Frame2", QStringLiteral("代理状态栏"), TwipsRect(4320, 120, 3855, 975));
@@ -113,9 +116,10 @@ void Frmhome::ConnectHandlers() {
     connect(Command5, &QPushButton::clicked, this, &Frmhome::Command5_Click);
     connect(Command6, &QPushButton::clicked, this, &Frmhome::Command6_Click);
     connect(Command8, &QPushButton::clicked, this, &Frmhome::Command8_Click);
-    // A click and a selection moved with the keys both select an entry.
-    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) {
+    // A click and a selection moved with the keys both select an entry. The row that Qt makes
+    // current when the list takes the focus is not selected, so focus alone chooses nothing.
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!List1->selectedItems().isEmpty()) {
             List1_Click();
         }
     });

@@ -13,6 +13,7 @@
 #include "platform/Sleeper.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "proxyswitch/ProxySettingsSnapshot.h"
+#include "proxyswitch/SpeedTestJournal.h"
 #include "proxyswitch/WshShell.h"
 #include "web/Endpoints.h"
 
@@ -43,6 +44,7 @@ struct FrmhomeAdapters {
     ProcessStarter& processStarter;
     ProgramTerminator& terminator;
     ScreenInfo& screen;
+    SpeedTestJournal& speedTestJournal; // the setting from before a running speed test, on disk
 };
 
 // The program's one window. Its event handlers live beside the subsystem they belong to:
@@ -71,6 +73,14 @@ public:
 
     // The message log: appends a line to List2 and selects it.
     void AppendLog(const QString& message);
+
+    // Ends the program as OK in the close confirmation does, without asking: a running speed
+    // test first gives the system proxy back as it was before the test.
+    void EndAsConfirmed();
+    // A request from outside to end the program (a termination signal, the end of the session).
+    // During a speed test it ends the program as EndAsConfirmed() does and returns true; otherwise
+    // it returns false and leaves the end to the caller.
+    bool EndForSystemRequest();
 
 protected:
     void closeEvent(QCloseEvent* event) override; // QueryUnload
@@ -103,6 +113,9 @@ private:
     void Timer5_Timer();
     void WebBrowser4_DocumentComplete(const QString& url);
     void EndSpeedTest();
+    void KeepSpeedTestRecord();
+    // Gives back the setting of a speed test that never ended; the line for the log, if any.
+    std::optional<QString> RecoverSpeedTestSetting();
 
     // A probe of the given address with the empty cookie and the 5-second time-out.
     QString Probe(const QString& url);
@@ -150,6 +163,7 @@ public:
 private:
     QString locationQueryUrl_;                                  // result page of the pending query
     std::optional<ProxySettingsSnapshot> proxyBeforeSpeedTest_; // restored when a speed test ends
+    bool journalFailureTold_ = false;
 };
 
 } // namespace kestrovan

@@ -37,6 +37,8 @@ bool Frmhome::Form_Load() {
         browser->SetSilent(true);
     }
 
+    // Before anything can end the program: a setting a speed test left behind is given back.
+    const std::optional<QString> recovered = RecoverSpeedTestSetting();
     if (Probe(endpoints_.CityProbe()).isEmpty()) {
         adapters_.messageDialog.Show(QStringLiteral("程序初始化失败,请稍候再试."), QStringLiteral("错误提示"),
                                      MessageIcon::Question, MessageButtons::Ok);
@@ -44,6 +46,9 @@ bool Frmhome::Form_Load() {
         return false;
     }
     AppendLog(QStringLiteral("程序初始化成功......"));
+    if (recovered) {
+        AppendLog(*recovered);
+    }
 
     return CheckVersion(endpoints_, {adapters_.http, adapters_.messageDialog, adapters_.processStarter,
                                      adapters_.terminator});

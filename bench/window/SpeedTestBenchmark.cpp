@@ -58,9 +58,11 @@ public:
             directory_.filePath(QStringLiteral("registry.db")).toStdString());
         networkLoaders_ = std::make_unique<NetworkPageLoaderFactory>(*registry_);
         loaders_ = std::make_unique<TimedPageLoaderFactory>(*networkLoaders_);
+        journal_ =
+            std::make_unique<SpeedTestJournal>(SpeedTestJournal::FileIn(directory_.path().toStdString()));
         window_ = std::make_unique<Frmhome>(
             FrmhomeAdapters{*registry_, *registry_, settings_, http_, *loaders_, messages_, saveDialog_,
-                            sleeper_, processStarter_, terminator_, screen_},
+                            sleeper_, processStarter_, terminator_, screen_, *journal_},
             Endpoints{QStringLiteral("http://127.0.0.1:9"), lookup_.BaseUrl()});
         return true;
     }
@@ -125,6 +127,7 @@ private:
     std::unique_ptr<SqliteRegistry> registry_;
     std::unique_ptr<NetworkPageLoaderFactory> networkLoaders_;
     std::unique_ptr<TimedPageLoaderFactory> loaders_;
+    std::unique_ptr<SpeedTestJournal> journal_;
     std::unique_ptr<Frmhome> window_;
 };
 

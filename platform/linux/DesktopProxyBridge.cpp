@@ -90,6 +90,7 @@ void DesktopProxyBridge::Apply() {
     unusableTold_.reset();
 
     bool followed = true;
+    unsaved_ = false;
     for (const auto& target : targets_) {
         if (target->Present()) {
             followed = (wanted ? SwitchOn(*target, *wanted) : SwitchOff(*target)) && followed;
@@ -97,6 +98,12 @@ void DesktopProxyBridge::Apply() {
     }
     if (followed) {
         notTakenTold_ = false;
+        unsavedTold_ = false;
+    } else if (unsaved_) {
+        if (!unsavedTold_) {
+            unsavedTold_ = true;
+            Say(QStringLiteral("桌面代理的原设置无法保存,桌面代理设置保持不变."));
+        }
     } else if (!notTakenTold_) {
         notTakenTold_ = true;
         Say(QStringLiteral("桌面代理设置未生效,系统代理仅在本程序内有效."));
@@ -116,13 +123,20 @@ bool DesktopProxyBridge::SwitchOn(DesktopProxyTarget& target, const DesktopProxy
     // user has made since the bridge's last write.
     const DesktopProxyValue previous =
         remembered && remembered->applied == *current ? remembered->previous : *current;
-    if (*current != wanted && !target.Write(wanted)) {
+    // The user's setting is on disk before it is replaced, or it is not replaced at all: a
+    // forgotten one could never be put back.
+    if (!memory_.Remember(target.Name(), AppliedDesktopProxy{wanted, previous})) {
+        unsaved_ = true;
         return false;
     }
-    if (target.Read() != wanted) {
+    if ((*current != wanted && !target.Write(wanted)) || target.Read() != wanted) {
+        if (remembered) {
+            memory_.Remember(target.Name(), *remembered);
+        } else {
+            memory_.Forget(target.Name());
+        }
         return false;
     }
-    memory_.Remember(target.Name(), AppliedDesktopProxy{wanted, previous});
     return true;
 }
 

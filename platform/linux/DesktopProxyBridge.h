@@ -48,6 +48,8 @@ private:
     std::vector<QString> pending_;
     // Each problem is told once, until the desktop follows again or the server text changes.
     bool notTakenTold_ = false;
+    bool unsaved_ = false; // the last Apply left a desktop alone: its setting could not be saved
+    bool unsavedTold_ = false;
     std::optional<std::string> unusableTold_;
 };
 

@@ -79,18 +79,29 @@ std::optional<AppliedDesktopProxy> DesktopProxyMemory::Find(const std::string& t
     return found->second;
 }
 
-void DesktopProxyMemory::Remember(const std::string& target, const AppliedDesktopProxy& entry) {
+bool DesktopProxyMemory::Remember(const std::string& target, const AppliedDesktopProxy& entry) {
     if (Find(target) == entry) {
-        return;
+        return true;
     }
-    entries_[target] = entry;
-    Save();
+    auto entries = entries_;
+    entries[target] = entry;
+    if (!Save(entries)) {
+        return false;
+    }
+    entries_ = std::move(entries);
+    return true;
 }
 
-void DesktopProxyMemory::Forget(const std::string& target) {
-    if (entries_.erase(target) > 0) {
-        Save();
+bool DesktopProxyMemory::Forget(const std::string& target) {
+    auto entries = entries_;
+    if (entries.erase(target) == 0) {
+        return true;
     }
+    if (!Save(entries)) {
+        return false;
+    }
+    entries_ = std::move(entries);
+    return true;
 }
 
 void DesktopProxyMemory::Load() {
@@ -107,19 +118,23 @@ void DesktopProxyMemory::Load() {
     }
 }
 
-void DesktopProxyMemory::Save() const {
+bool DesktopProxyMemory::Save(const std::map<std::string, AppliedDesktopProxy>& entries) const {
     if (stateFile_.isEmpty()) {
-        return;
+        return true;
     }
     QDir().mkpath(QFileInfo(stateFile_).absolutePath());
     QSettings settings(stateFile_, QSettings::IniFormat);
+    // Written to a temporary file and renamed over the old one, never in place: a failed write
+    // leaves the old file whole.
+    settings.setAtomicSyncRequired(true);
     settings.clear();
-    for (const auto& [target, entry] : entries_) {
+    for (const auto& [target, entry] : entries) {
         const QString group = QString::fromStdString(target);
         SaveValue(settings, group + QStringLiteral("/applied"), entry.applied);
         SaveValue(settings, group + QStringLiteral("/previous"), entry.previous);
     }
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 } // namespace kestrovan

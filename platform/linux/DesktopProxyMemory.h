@@ -25,12 +25,14 @@ public:
     explicit DesktopProxyMemory(QString stateFile);
 
     std::optional<AppliedDesktopProxy> Find(const std::string& target) const;
-    void Remember(const std::string& target, const AppliedDesktopProxy& entry);
-    void Forget(const std::string& target);
+    // Both false when the file could not be written; the memory then stays as it was.
+    bool Remember(const std::string& target, const AppliedDesktopProxy& entry);
+    bool Forget(const std::string& target);
 
 private:
     void Load();
-    void Save() const;
+    // Replaces the file atomically with the entries given; false when it could not be written.
+    bool Save(const std::map<std::string, AppliedDesktopProxy>& entries) const;
 
     QString stateFile_;
     std::map<std::string, AppliedDesktopProxy> entries_;

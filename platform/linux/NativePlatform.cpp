@@ -1,5 +1,7 @@
 #include "platform/NativePlatform.h"
 
+#include "platform/StateFolder.h"
+
 #include "platform/qt/BasicAdapters.h"
 #include "platform/linux/DesktopProcessStarter.h"
 #include "platform/linux/DesktopProxyBridge.h"
@@ -7,6 +9,7 @@
 #include "platform/qt/QtMessageDialog.h"
 #include "platform/qt/QtSaveDialog.h"
 #include "platform/linux/SqliteRegistry.h"
+#include "platform/linux/TerminationSignals.h"
 
 namespace kestrovan {
 
@@ -26,12 +29,20 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     };
     platform->internetSettings = std::move(settings);
 
-    platform->messageDialog = std::make_unique<QtMessageDialog>();
-    platform->saveDialog = std::make_unique<QtSaveDialog>();
+    auto dialogOwner = std::make_shared<DialogOwner>();
+    platform->messageDialog = std::make_unique<QtMessageDialog>(dialogOwner);
+    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner);
+    platform->attachWindow = [dialogOwner](QWidget* window) { dialogOwner->SetWindow(window); };
     platform->sleeper = std::make_unique<ThreadSleeper>();
     platform->processStarter = std::make_unique<DesktopProcessStarter>();
     platform->terminator = std::make_unique<ImmediateTerminator>();
     platform->screen = std::make_unique<QtScreenInfo>();
+
+    auto signalWatcher = std::make_shared<std::unique_ptr<TerminationSignals>>();
+    platform->watchEndRequests = [signalWatcher](NativePlatform::EndRequestHandler handler) {
+        *signalWatcher = std::make_unique<TerminationSignals>(std::move(handler));
+    };
+    platform->stateFolder = ProgramStateFolder();
     return platform;
 }
 

@@ -1,8 +1,9 @@
 #include "platform/linux/SqliteRegistry.h"
 
+#include "platform/StateFolder.h"
+
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -61,24 +62,13 @@ std::vector<std::byte> ColumnBlob(sqlite3_stmt* statement, int column) {
     return blob == nullptr ? std::vector<std::byte>() : std::vector<std::byte>(blob, blob + size);
 }
 
-bool AbsoluteFolder(const char* value) {
-    return value != nullptr && value[0] == '/';
-}
-
 } // namespace
 
 SqliteRegistry::SqliteRegistry(std::string databasePath) : database_(std::move(databasePath)) {}
 
 std::string SqliteRegistry::DefaultPath() {
-    std::filesystem::path config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); AbsoluteFolder(xdg)) {
-        config = xdg;
-    } else if (const char* home = std::getenv("HOME"); AbsoluteFolder(home)) {
-        config = std::filesystem::path(home) / ".config";
-    } else {
-        return {};
-    }
-    return (config / "kestrovan" / "registry.db").string();
+    const std::filesystem::path folder = ProgramStateFolder();
+    return folder.empty() ? std::string() : (folder / "registry.db").string();
 }
 
 std::optional<SqliteRegistry::KeyRef> SqliteRegistry::Resolve(RegHandle handle) const {

@@ -1,16 +1,21 @@
 #include "platform/qt/QtMessageDialog.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace kestrovan {
 
 MessageAnswer QtMessageDialog::Show(const QString& text, const std::optional<QString>& title,
                                     MessageIcon icon, MessageButtons buttons) {
+    QString defaultTitle = owner_->DefaultTitle();
+    if (defaultTitle.isEmpty()) {
+        defaultTitle = QCoreApplication::applicationName();
+    }
     QMessageBox box(icon == MessageIcon::Question ? QMessageBox::Question : QMessageBox::NoIcon,
-                    title.value_or(QApplication::applicationDisplayName()), text,
+                    title.value_or(defaultTitle), text,
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                        : QMessageBox::Ok);
+                                                        : QMessageBox::Ok,
+                    owner_->DialogParent());
     box.setDefaultButton(QMessageBox::Ok);
     if (buttons == MessageButtons::OkCancel) {
         box.setEscapeButton(QMessageBox::Cancel);

@@ -20,7 +20,7 @@ QStringList QtSaveDialog::NameFilters(const QString& filter) {
 }
 
 std::optional<QString> QtSaveDialog::ShowSave(const SaveDialogOptions& options) {
-    QFileDialog dialog(nullptr, options.title);
+    QFileDialog dialog(owner_->DialogParent(), options.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);

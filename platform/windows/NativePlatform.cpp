@@ -1,5 +1,7 @@
 #include "platform/NativePlatform.h"
 
+#include "platform/StateFolder.h"
+
 #include "platform/qt/BasicAdapters.h"
 #include "platform/qt/QtMessageDialog.h"
 #include "platform/qt/QtSaveDialog.h"
@@ -16,12 +18,15 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->registryReader = registry.get();
     platform->registry = std::move(registry);
     platform->internetSettings = std::make_unique<WinInetSettings>();
-    platform->messageDialog = std::make_unique<QtMessageDialog>();
-    platform->saveDialog = std::make_unique<QtSaveDialog>();
+    auto dialogOwner = std::make_shared<DialogOwner>();
+    platform->messageDialog = std::make_unique<QtMessageDialog>(dialogOwner);
+    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner);
+    platform->attachWindow = [dialogOwner](QWidget* window) { dialogOwner->SetWindow(window); };
     platform->sleeper = std::make_unique<WindowsSleeper>();
     platform->processStarter = std::make_unique<WindowsProcessStarter>();
     platform->terminator = std::make_unique<WindowsTerminator>();
     platform->screen = std::make_unique<QtScreenInfo>();
+    platform->stateFolder = ProgramStateFolder();
     return platform;
 }
 

@@ -7,9 +7,11 @@
 #include "platform/linux/GsettingsProxyTarget.h"
 #include "platform/linux/KdeProxyTarget.h"
 #include "tests/bridge/BridgeTestEnvironment.h"
+#include "tests/support/RunAsNobody.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -17,11 +19,14 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace kestrovan::test {
 namespace {
 
 const QString kNotTaken = QStringLiteral("桌面代理设置未生效,系统代理仅在本程序内有效.");
 const QString kUnusable = QStringLiteral("代理地址无法用于桌面设置: ");
+const QString kUnsaved = QStringLiteral("桌面代理的原设置无法保存,桌面代理设置保持不变.");
 
 struct SettingsUnref {
     void operator()(GSettings* settings) const { g_object_unref(settings); }
@@ -389,6 +394,31 @@ TEST_F(KdeBridgeTest, PacConfigurationIsLeftAlone) {
     SwitchOff();
     bridge->Apply();
     EXPECT_EQ(Contents(), pac);
+}
+
+// A state folder the user cannot write: the desktop keeps the user's proxy, which a later run
+// could otherwise never put back.
+TEST_F(KdeBridgeTest, StateThatCannotBeSavedLeavesTheDesktopAsItIs) {
+    if (RanAsNobody()) {
+        return;
+    }
+    const QByteArray users = "[Proxy Settings]\nProxyType=1\nhttpProxy=http://192.168.1.5 3128\n";
+    Write(users);
+    const QString state = QFileInfo(StateFile()).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(state));
+    ASSERT_EQ(::chmod(state.toLocal8Bit().constData(), 0500), 0);
+
+    auto bridge = MakeBridge(std::make_unique<KdeProxyTarget>(File(), false));
+    SwitchOn("10.0.0.1:8080");
+    bridge->Apply();
+    bridge->Apply();
+    EXPECT_EQ(Contents(), users);
+    EXPECT_EQ(log_, QStringList{kUnsaved}) << "told once";
+
+    bridge = MakeBridge(std::make_unique<KdeProxyTarget>(File(), false)); // the next run
+    SwitchOff();
+    bridge->Apply();
+    EXPECT_EQ(Contents(), users);
 }
 
 TEST_F(KdeBridgeTest, NoKdeMeansNoFile) {

@@ -5,7 +5,9 @@ accessibility bus and, when they are not already up, the demo site and proxies; 
 every process it started and nothing else. Every wait is bounded.
 """
 
+import ctypes
 import os
+import re
 import select
 import shutil
 import signal
@@ -17,6 +19,7 @@ import time
 # Ports of the demo (home site, lookup service, working proxy, slow proxy); loopback only.
 DEMO_PORTS = (17480, 17481, 8080, 8081)
 LOOPBACK = "127.0.0.1"
+SCREEN_SIZE = (1024, 768)
 
 
 class SessionError(RuntimeError):
@@ -110,7 +113,7 @@ class Session:
     def _start_display(self):
         read_end, write_end = os.pipe()
         process = self._spawn("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                       "1024x768x24", "-nolisten", "tcp", "-noreset"],
+                                       "%dx%dx24" % SCREEN_SIZE, "-nolisten", "tcp", "-noreset"],
                               pass_fds=(write_end,))
         os.close(write_end)
         with os.fdopen(read_end, "rb") as reader:
@@ -191,6 +194,39 @@ class Session:
                              capture_output=True, timeout=20, check=True)
         subprocess.run(["convert", "xwd:-", "png:" + path], input=xwd.stdout, capture_output=True,
                        timeout=30, check=True)
+
+    def x_windows(self, pid):
+        """The mapped X windows of process pid that carry a title, as the window system holds them:
+        a list of dicts with id, the titles _NET_WM_NAME and WM_NAME, the WM_TRANSIENT_FOR window
+        (or None) and the geometry x, y, width, height on the screen."""
+        def run(*argv):
+            return subprocess.run(argv, env=self.env, capture_output=True, timeout=10).stdout.decode(errors="replace")
+        found = []
+        for window in re.findall(r"^\s*(0x[0-9a-f]+) ", run("xwininfo", "-root", "-tree"), re.M):
+            props = run("xprop", "-id", window, "_NET_WM_PID", "_NET_WM_NAME", "WM_NAME", "WM_TRANSIENT_FOR")
+            if not re.search(r"^_NET_WM_PID\(CARDINAL\) = %d$" % pid, props, re.M):
+                continue
+            info = run("xwininfo", "-id", window)
+            if "IsViewable" not in info:
+                continue
+            title = lambda name: (re.findall(r'^%s\([A-Z0-9_]+\) = "(.*)"$' % name, props, re.M) or [None])[0]
+            transient = re.findall(r"^WM_TRANSIENT_FOR\(WINDOW\): window id # (0x[0-9a-f]+)", props, re.M)
+            number = lambda label: int(re.search(r"%s:\s+(-?\d+)" % label, info).group(1))
+            found.append({"id": int(window, 16), "net_wm_name": title("_NET_WM_NAME"), "wm_name": title("WM_NAME"),
+                          "transient_for": int(transient[0], 16) if transient else None,
+                          "geometry": (number("Absolute upper-left X"), number("Absolute upper-left Y"),
+                                       number("Width"), number("Height"))})
+        return found
+
+    def move_window(self, window, x, y):
+        """Moves a top-level X window, as a user dragging it would (there is no window manager)."""
+        xlib = ctypes.CDLL("libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        connection = xlib.XOpenDisplay(self.display.encode())
+        if not connection:
+            raise SessionError("cannot open display " + self.display)
+        xlib.XMoveWindow(ctypes.c_void_p(connection), ctypes.c_ulong(window), x, y)
+        xlib.XCloseDisplay(ctypes.c_void_p(connection))
 
     def registry_query(self, reg_tool, key):
         result = subprocess.run([reg_tool, "query", key], env=self.env, capture_output=True, timeout=10)

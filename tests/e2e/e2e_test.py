@@ -18,7 +18,7 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_session import Session, wait_until  # noqa: E402
+from e2e_session import SCREEN_SIZE, Session, wait_until  # noqa: E402
 
 try:
     import e2e_atspi as atspi
@@ -123,6 +123,27 @@ class Run:
         os.remove(whole)
         self.note("screenshot " + path)
 
+    def x_window(self, pid, title):
+        """The program's window whose title bar, as the window system holds it, reads exactly title."""
+        def titled():
+            return [window for window in self.session.x_windows(pid) if window["net_wm_name"] == title]
+        windows = wait_until(titled, 5, 0.2)
+        assert windows, "no window titled %r; the program's windows: %r" % (title, self.session.x_windows(pid))
+        window = windows[0]
+        assert window["wm_name"] == title, "WM_NAME %r, _NET_WM_NAME %r" % (window["wm_name"], title)
+        return window
+
+    def expect_centred(self, pid, title, x, y, width, height, what):
+        """The window titled title comes to rest centred over the rectangle. Qt leaves room above and
+        to the left for the frame it expects a window manager to add: 10 x 40 pixels without one."""
+        def offset():
+            wx, wy, ww, wh = self.x_window(pid, title)["geometry"]
+            return wx + ww / 2 - (x + width / 2), wy + wh / 2 - (y + height / 2)
+        if not wait_until(lambda: -12 <= offset()[0] <= 2 and -42 <= offset()[1] <= 2, 5, 0.2):
+            raise AssertionError("%r at %r is not centred over %s at %r" % (
+                title, self.x_window(pid, title)["geometry"], what, (x, y, width, height)))
+        return self.x_window(pid, title)
+
     # ---- the scenario ---------------------------------------------------------------------
 
     def start_up(self):
@@ -220,11 +241,22 @@ class Run:
         self.note("location: " + line)
 
     def exit_with_ok(self):
+        # Away from the middle of the screen, where the box would go if it belonged to no window.
+        main = self.x_window(self.process.pid, TITLE)
+        self.session.move_window(main["id"], 40, 60)
+        assert wait_until(lambda: self.x_window(self.process.pid, TITLE)["geometry"][:2] == (40, 60), 5, 0.1), \
+            "the window did not move to 40,60"
+        main = self.x_window(self.process.pid, TITLE)
         atspi.press(self.window, "退出程序")
         box = atspi.wait_top_level("退出提示", 10, self.process.pid)
         atspi.require(box, "label", "您是否确定退出程序?", 5)
         ok = atspi.find(box, "push button", predicate=lambda b: atspi.name_of(b).replace("&", "") in ("OK", "确定"))
         assert ok is not None, "the 退出提示 box has no OK button"
+        # The title bar reads the box's title alone; the box belongs to the window and sits over it.
+        shown = self.expect_centred(self.process.pid, "退出提示", *main["geometry"], "the window")
+        assert shown["transient_for"] == main["id"], "the 退出提示 box is transient for %r, not for the window %#x" \
+            % (shown["transient_for"], main["id"])
+        self.note("exit box at %r over the window at %r" % (shown["geometry"], main["geometry"]))
         atspi.do_named_action(ok, "Press")
         try:
             status = self.process.wait(timeout=10)
@@ -269,6 +301,7 @@ class Run:
         ok = atspi.find(box, "push button", predicate=lambda b: atspi.name_of(b).replace("&", "") in ("OK", "确定"))
         assert ok is not None, "the 升级提示 box has no OK button"
         assert atspi.find_top_level(TITLE, process.pid) is None, "the main window is shown"
+        self.expect_centred(process.pid, "升级提示", 0, 0, *SCREEN_SIZE, "the screen")
         atspi.do_named_action(ok, "Press")
         try:
             status = process.wait(timeout=10)
@@ -280,7 +313,8 @@ class Run:
 
 
 def missing_tools():
-    missing = [tool for tool in ("Xvfb", "dbus-daemon", "dbus-send", "xwd", "convert", "tinyproxy")
+    missing = [tool for tool in ("Xvfb", "dbus-daemon", "dbus-send", "xwd", "convert", "tinyproxy", "xprop",
+                                 "xwininfo")
                if shutil.which(tool) is None]
     if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
         missing.append("/usr/libexec/at-spi-bus-launcher")

@@ -28,14 +28,15 @@ struct FrmhomeHarness {
     FakeProcessStarter processStarter;
     FakeTerminator terminator;
     FakeScreen screen;
+    SpeedTestJournal speedTestJournal{QString()};
     Endpoints endpoints{kHomeBase, kLookupBase};
     std::unique_ptr<Frmhome> window;
 
     FrmhomeHarness() {
-        window = std::make_unique<Frmhome>(FrmhomeAdapters{registry, registry, internetSettings, http,
-                                                           pageLoaders, messageDialog, saveDialog, sleeper,
-                                                           processStarter, terminator, screen},
-                                           endpoints);
+        window = std::make_unique<Frmhome>(
+            FrmhomeAdapters{registry, registry, internetSettings, http, pageLoaders, messageDialog,
+                            saveDialog, sleeper, processStarter, terminator, screen, speedTestJournal},
+            endpoints);
     }
 
     // Scripts reachable services with the right version and runs the start-up sequence.

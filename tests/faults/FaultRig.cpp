@@ -128,14 +128,15 @@ QByteArray Utf16Le(const QString& text) {
     return bytes;
 }
 
-RealWebWindow::RealWebWindow(RegistryChoice registryChoice)
+RealWebWindow::RealWebWindow(RegistryChoice registryChoice, const QString& journalFile)
     : home(ListeningServer()), lookup(ListeningServer()),
       registry(registryChoice.operations ? *registryChoice.operations : fakeRegistry),
       registryReader(registryChoice.reader ? *registryChoice.reader : fakeRegistry),
-      pageLoaders(registryReader), endpoints{home->BaseUrl(), lookup->BaseUrl()} {
+      pageLoaders(registryReader),
+      speedTestJournal(journalFile), endpoints{home->BaseUrl(), lookup->BaseUrl()} {
     window = std::make_unique<Frmhome>(FrmhomeAdapters{registry, registryReader, internetSettings, http,
                                                        pageLoaders, messageDialog, saveDialog, sleeper,
-                                                       processStarter, terminator, screen},
+                                                       processStarter, terminator, screen, speedTestJournal},
                                        endpoints);
 }
 

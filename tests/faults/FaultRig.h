@@ -58,7 +58,8 @@ struct RegistryChoice {
 };
 
 struct RealWebWindow {
-    explicit RealWebWindow(RegistryChoice registryChoice = {});
+    // journalFile: where the speed test keeps its journal; empty keeps none.
+    explicit RealWebWindow(RegistryChoice registryChoice = {}, const QString& journalFile = {});
     ~RealWebWindow();
     RealWebWindow(const RealWebWindow&) = delete;
     RealWebWindow& operator=(const RealWebWindow&) = delete;
@@ -99,6 +100,7 @@ struct RealWebWindow {
     FakeProcessStarter processStarter;
     FakeTerminator terminator;
     FakeScreen screen;
+    SpeedTestJournal speedTestJournal;
     Endpoints endpoints;
     std::unique_ptr<Frmhome> window;
 };

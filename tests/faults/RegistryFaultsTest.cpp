@@ -5,6 +5,7 @@
 #include "demo/SlowProxy.h"
 #include "platform/linux/SqliteRegistry.h"
 #include "tests/faults/FaultRig.h"
+#include "tests/support/RunAsNobody.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,47 +214,8 @@ TEST_F(FaultStore, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
 
 // --- a store the user cannot write (an ordinary user: permissions do not bind root)
 
-// Runs the current test again in a child process as the user "nobody"; false when that cannot be
-// done here (the child's outcome is reported by the caller).
-std::optional<int> RunAsNobody(QString* output) {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.setChildProcessModifier([] {
-        const gid_t group = 65534;
-        if (::setgroups(1, &group) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
-            ::_exit(97);
-        }
-    });
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
-    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-    // The child runs this one test, whichever shard of the program the parent is.
-    environment.remove(QStringLiteral("GTEST_TOTAL_SHARDS"));
-    environment.remove(QStringLiteral("GTEST_SHARD_INDEX"));
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=%1.%2")
-                     .arg(QString::fromLatin1(info->test_suite_name()), QString::fromLatin1(info->name()))});
-    if (!child.waitForStarted(5000) || !child.waitForFinished(60000)) {
-        return std::nullopt;
-    }
-    *output = QString::fromLocal8Bit(child.readAll());
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() == 97) {
-        return std::nullopt;
-    }
-    return child.exitCode();
-}
-
 TEST_F(FaultStore, ReadOnlyStoreFileStillShowsItsStateAndIsNotChanged) {
-    if (::geteuid() == 0) {
-        QString output;
-        const std::optional<int> exitCode = RunAsNobody(&output);
-        if (!exitCode) {
-            GTEST_SKIP() << "cannot run as an ordinary user here: " << output.toStdString();
-        }
-        EXPECT_EQ(*exitCode, 0) << output.toStdString();
-        EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    if (RanAsNobody()) {
         return;
     }
     SeedSwitchedOff();

@@ -2,16 +2,27 @@
 // real page loader fetches the lookup service's result page through a real forwarding proxy
 // (tinyproxy) on loopback, and the store is given back as it was, whichever way the test ends.
 // The end at the time limit on a dead proxy port, waited out in full, is a case of the fault
-// tests; here the count is moved on to just before the limit.
+// tests; here the count is moved on to just before the limit. A program that is killed or
+// signalled during a test is this test binary run again as a second process, with the window on
+// the same store and journal and the program's own signal handling.
 #include "demo/LookupPages.h"
+#include "platform/linux/TerminationSignals.h"
 #include "tests/integration/StoreWindow.h"
 #include "tests/web/NetTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/stat.h>
 
 namespace kestrovan::test {
 namespace {
@@ -20,6 +31,8 @@ const QString kTestedIp = QStringLiteral("127.0.0.1");
 const QString kStarted = QStringLiteral("测速开始. 测试IP地址 127.0.0.1");
 const QString kDelayPrefix = QStringLiteral("测速结束,延时:");
 const QString kTimedOut = QStringLiteral("测速结束,连接时间超过15秒,连接失败.");
+// Set in the second process: the configuration folder of the store it shares with the first.
+constexpr char kProgramConfig[] = "KESTROVAN_TEST_PROGRAM_CONFIG";
 
 class SpeedTestEndToEnd : public ::testing::Test {
 protected:
@@ -60,7 +73,7 @@ protected:
         return WaitFor([&] { return w.rig.window->Command8->isEnabled(); }, timeoutMs);
     }
 
-    StoreWindow w;
+    StoreWindow w{qEnvironmentVariable(kProgramConfig)};
     std::unique_ptr<Tinyproxy> proxy;
     QString tested;
     QString resultUrl;
@@ -112,7 +125,28 @@ struct Setting {
     QString caption; // the status line once the monitor runs again
 };
 
-enum class End { Completed, TimedOut };
+// How the test ends: by itself in the window, or by a signal to the program's process. After
+// kill -9 the program starts again, in two cases after someone changed the proxy or the journal
+// was cut short; SIGTERM, SIGINT and SIGHUP end it as OK in the close confirmation does, and
+// when no test runs they end it as they always did.
+enum class End {
+    Completed,
+    TimedOut,
+    Killed,
+    KilledThenChanged,
+    KilledThenTruncated,
+    Terminated,
+    Interrupted,
+    HungUp,
+    TerminatedWhenIdle
+};
+const char* const kEndNames[] = {"Completed",           "TimedOut",   "Killed",      "KilledThenChanged",
+                                 "KilledThenTruncated", "Terminated", "Interrupted", "HungUp",
+                                 "TerminatedWhenIdle"};
+
+bool IsKill(End end) {
+    return end == End::Killed || end == End::KilledThenChanged || end == End::KilledThenTruncated;
+}
 
 struct RestoreCase {
     Setting before;
@@ -120,10 +154,14 @@ struct RestoreCase {
 };
 
 void PrintTo(const RestoreCase& c, std::ostream* out) {
-    *out << c.before.name << (c.end == End::Completed ? " / completed" : " / timed out");
+    *out << c.before.name << " / " << kEndNames[static_cast<int>(c.end)];
 }
 
 const QString kUsersProxy = QStringLiteral("127.0.0.1:3128");
+const QString kRestored = QStringLiteral("上次测速未正常结束,已恢复测速前的");
+const QString kChangedSince = QStringLiteral("上次测速未正常结束,代理设置已被更改,保持不变.");
+const QString kDamaged = QStringLiteral("上次测速的记录已损坏,已删除,代理设置未恢复.");
+const std::string kSomeoneElses = "127.0.0.1:9999";
 
 const Setting kSettings[] = {
     {"OnWithServer", kUsersProxy.toStdString(), std::uint32_t{1},
@@ -152,56 +190,161 @@ protected:
             }
         }
     }
+
+    void EndInTheWindow(End end) {
+        Frmhome& window = *w.rig.window;
+        QSignalSpy loads(window.WebBrowser4.get(), &PageLoader::DocumentComplete);
+        if (end == End::Completed) {
+            SelectTinyproxy();
+            if (IsSkipped()) {
+                return;
+            }
+            StartTest();
+            ASSERT_TRUE(WaitForTheEnd(10000)) << "the test never ended";
+            EXPECT_TRUE(w.rig.LogSince(logBefore).value(1).startsWith(kDelayPrefix));
+        } else {
+            SelectDeadPort();
+            StartTest();
+            // The refused load has ended without the marker; the count then runs on to the limit.
+            ASSERT_TRUE(WaitFor([&] { return loads.contains(QVariantList{resultUrl}); }, 5000));
+            ASSERT_FALSE(window.Command8->isEnabled());
+            ASSERT_LT(window.SpeedTestTicks, 140.0F);
+            window.SpeedTestTicks = 148;
+            ASSERT_TRUE(WaitForTheEnd(3000)) << "the limit ended nothing";
+            EXPECT_EQ(window.SpeedTestTicks, 151.0F);
+            EXPECT_EQ(w.rig.LogSince(logBefore).value(1), kTimedOut);
+        }
+        EXPECT_EQ(w.rig.LogSince(logBefore).size(), 2);
+        EXPECT_EQ(window.CurrentProxy, tested);
+        EXPECT_FALSE(window.Timer5->isActive());
+        EXPECT_FALSE(QFile::exists(w.journalPath));
+    }
+
+    // The second process: the window in a speed test on the first one's store, until a signal
+    // ends it. Tells the first one the proxy under test once the test runs.
+    [[noreturn]] void BeTheProgram(End end) {
+        TerminationSignals watcher([this] { return w.rig.window->EndForSystemRequest(); });
+        SelectDeadPort();
+        if (end != End::TerminatedWhenIdle) {
+            StartTest();
+        }
+        std::printf("running %s\n", tested.toUtf8().constData());
+        std::fflush(stdout);
+        WaitFor([this] { return w.rig.terminator.Ends() > 0; }, 30000);
+        std::_Exit(HasFailure() ? 2 : w.rig.terminator.Ends() > 0 ? 0 : 3);
+    }
+
+    // Runs this case again as the program in a speed test and ends that process from outside;
+    // after kill -9 the window starts again on the same store, its log in restartLog.
+    void EndTheProgram(End end) {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        QProcess program; // killed, if still running, when it goes
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(kProgramConfig), w.configPath);
+        environment.remove(QStringLiteral("GTEST_TOTAL_SHARDS"));
+        environment.remove(QStringLiteral("GTEST_SHARD_INDEX"));
+        program.setProcessEnvironment(environment);
+        program.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--gtest_filter=%1.%2").arg(info->test_suite_name(), info->name())});
+        QByteArray out;
+        ASSERT_TRUE(
+            WaitFor([&] { return (out += program.readAllStandardOutput()).contains("\nrunning "); }, 20000))
+            << out.toStdString();
+        tested = QString::fromUtf8(out.mid(out.indexOf("\nrunning ") + 9).split('\n').value(0));
+        const bool inTest = end != End::TerminatedWhenIdle;
+        struct stat journal {};
+        EXPECT_EQ(::stat(w.journalPath.toLocal8Bit().constData(), &journal), inTest ? 0 : -1);
+        if (inTest) {
+            EXPECT_EQ(journal.st_mode & 0777, 0600u) << "the journal is the user's alone";
+            EXPECT_EQ(w.Read("ProxyServer"), RegValue(tested.toStdString()));
+        }
+
+        const int signal = end == End::Interrupted ? SIGINT
+                           : end == End::HungUp    ? SIGHUP
+                           : IsKill(end)           ? SIGKILL
+                                                   : SIGTERM;
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+        ASSERT_TRUE(program.waitForFinished(10000)) << "the program did not end on signal " << signal;
+        if (!IsKill(end)) {
+            EXPECT_FALSE(QFile::exists(w.journalPath));
+            // During a test through the close path; otherwise by the signal, as always.
+            EXPECT_EQ(program.exitStatus(), inTest ? QProcess::NormalExit : QProcess::CrashExit);
+            EXPECT_EQ(program.exitCode(), inTest ? 0 : signal);
+            return;
+        }
+        // What a crash leaves: the proxy under test in force, the journal beside the store.
+        EXPECT_EQ(w.Read("ProxyServer"), RegValue(tested.toStdString()));
+        if (end == End::KilledThenChanged) {
+            w.Put("ProxyServer", kSomeoneElses);
+        } else if (end == End::KilledThenTruncated) {
+            QFile cut(w.journalPath);
+            EXPECT_TRUE(cut.resize(cut.size() / 2));
+        }
+        RealWebWindow again(RegistryChoice{&w.store, &w.store}, w.journalPath);
+        EXPECT_TRUE(again.StartUp());
+        EXPECT_FALSE(QFile::exists(w.journalPath));
+        restartLog = again.Log();
+    }
+
+    QStringList restartLog;
 };
 
 TEST_P(SpeedTestRestore, GivesTheStoreBackAsItWas) {
     const Setting& before = GetParam().before;
+    const End end = GetParam().end;
+    if (qEnvironmentVariableIsSet(kProgramConfig)) {
+        BeTheProgram(end);
+    }
     Seed(before);
-    Frmhome& window = *w.rig.window;
-    QSignalSpy loads(window.WebBrowser4.get(), &PageLoader::DocumentComplete);
-
-    if (GetParam().end == End::Completed) {
-        SelectTinyproxy();
-        if (IsSkipped()) {
-            return;
-        }
-        StartTest();
-        ASSERT_TRUE(WaitForTheEnd(10000)) << "the test never ended";
-        EXPECT_TRUE(w.rig.LogSince(logBefore).value(1).startsWith(kDelayPrefix));
+    if (end == End::Completed || end == End::TimedOut) {
+        EndInTheWindow(end);
     } else {
-        SelectDeadPort();
-        StartTest();
-        // The refused load has ended without the marker; the count then runs on to the limit.
-        ASSERT_TRUE(WaitFor([&] { return loads.contains(QVariantList{resultUrl}); }, 5000));
-        ASSERT_FALSE(window.Command8->isEnabled());
-        ASSERT_LT(window.SpeedTestTicks, 140.0F);
-        window.SpeedTestTicks = 148;
-        ASSERT_TRUE(WaitForTheEnd(3000)) << "the limit ended nothing";
-        EXPECT_EQ(window.SpeedTestTicks, 151.0F);
-        EXPECT_EQ(w.rig.LogSince(logBefore).value(1), kTimedOut);
+        EndTheProgram(end);
+    }
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
     }
 
-    EXPECT_EQ(w.rig.LogSince(logBefore).size(), 2);
-    EXPECT_EQ(w.Read("ProxyServer"), before.server);
-    EXPECT_EQ(w.Read("ProxyEnable"), before.enable);
-    EXPECT_EQ(window.CurrentProxy, tested);
-    EXPECT_FALSE(window.Timer5->isActive());
-    EXPECT_EQ(w.StatusAfterTick(), before.caption) << "the monitor runs again and shows the user's setting";
+    Setting after = before;
+    QString restartLine = kRestored + before.caption;
+    if (end == End::KilledThenChanged) {
+        after = {"", kSomeoneElses, std::uint32_t{1}, {}};
+        restartLine = kChangedSince; // the newer setting is left alone
+    } else if (end == End::KilledThenTruncated) {
+        after = {"", tested.toStdString(), std::uint32_t{1}, {}};
+        restartLine = kDamaged; // nothing from a damaged journal goes into the store
+    }
+    if (IsKill(end)) {
+        EXPECT_EQ(restartLog.join(u'|').toStdString(),
+                  (QStringLiteral("程序初始化成功......|") + restartLine).toStdString());
+    }
+    EXPECT_EQ(w.Read("ProxyServer"), after.server);
+    EXPECT_EQ(w.Read("ProxyEnable"), after.enable);
+    if (after.server == before.server && after.enable == before.enable) {
+        EXPECT_EQ(w.StatusAfterTick().toStdString(), before.caption.toStdString())
+            << "the monitor runs again and shows the user's setting";
+    }
 }
 
+// Every setting with every end of the test; the rarer ends with the first setting only.
 std::vector<RestoreCase> RestoreCases() {
     std::vector<RestoreCase> cases;
     for (const Setting& setting : kSettings) {
-        cases.push_back({setting, End::Completed});
-        cases.push_back({setting, End::TimedOut});
+        for (const End end : {End::Completed, End::TimedOut, End::Killed, End::Terminated}) {
+            cases.push_back({setting, end});
+        }
+    }
+    for (const End end : {End::KilledThenChanged, End::KilledThenTruncated, End::Interrupted, End::HungUp,
+                          End::TerminatedWhenIdle}) {
+        cases.push_back({kSettings[0], end});
     }
     return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, SpeedTestRestore, ::testing::ValuesIn(RestoreCases()),
                          [](const auto& info) {
-                             return std::string(info.param.before.name) +
-                                    (info.param.end == End::Completed ? "_Completed" : "_TimedOut");
+                             return std::string(info.param.before.name) + "_" +
+                                    kEndNames[static_cast<int>(info.param.end)];
                          });
 
 } // namespace

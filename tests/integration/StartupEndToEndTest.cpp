@@ -72,7 +72,11 @@ TEST_P(StartupEndToEnd, ProbesInOrderAndOpensOnlyForItsOwnVersion) {
 INSTANTIATE_TEST_SUITE_P(Versions, StartupEndToEnd,
                          ::testing::Values(VersionCase{"Current", "1.5", true},
                                            VersionCase{"Older", "1.4", false},
-                                           VersionCase{"CurrentWithLineBreak", "1.5\r\n", false}),
+                                           VersionCase{"CurrentWithLineBreak", "1.5\r\n", false},
+                                           VersionCase{"CurrentAfterByteOrderMark",
+                                                       "\xEF\xBB\xBF"
+                                                       "1.5",
+                                                       false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

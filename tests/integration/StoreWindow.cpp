@@ -10,17 +10,12 @@
 #include <array>
 
 namespace kestrovan::test {
-namespace {
 
-QString StorePathIn(const QTemporaryDir& dir) {
-    return dir.filePath(QStringLiteral("kestrovan/registry.db"));
-}
-
-} // namespace
-
-StoreWindow::StoreWindow()
-    : storePath(StorePathIn(configHome)), store(storePath.toStdString()),
-      rig(RegistryChoice{&store, &store}) {
+StoreWindow::StoreWindow(const QString& configFolder)
+    : configPath(configFolder.isEmpty() ? configHome.path() : configFolder),
+      storePath(configPath + QStringLiteral("/kestrovan/registry.db")),
+      journalPath(SpeedTestJournal::FileIn((configPath + QStringLiteral("/kestrovan")).toStdString())),
+      store(storePath.toStdString()), rig(RegistryChoice{&store, &store}, journalPath) {
     clock.start();
 }
 
@@ -60,7 +55,7 @@ RegToolResult StoreWindow::RunRegTool(const QStringList& arguments) {
     RegToolResult result;
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configPath);
     process.setProcessEnvironment(environment);
     QObject::connect(&process, &QProcess::finished, [&] { result.finishedAtMs = clock.elapsed(); });
     process.start(QStringLiteral(KESTROVAN_REG_PATH), arguments);

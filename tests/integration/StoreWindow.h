@@ -28,7 +28,8 @@ struct RegToolResult {
 
 class StoreWindow {
 public:
-    StoreWindow();
+    // configFolder: the configuration folder to work in; empty makes a temporary one.
+    explicit StoreWindow(const QString& configFolder = {});
     StoreWindow(const StoreWindow&) = delete;
     StoreWindow& operator=(const StoreWindow&) = delete;
 
@@ -46,7 +47,9 @@ public:
     QString StatusAfterTick();
 
     QTemporaryDir configHome;
-    QString storePath; // configHome/kestrovan/registry.db, where the tool looks
+    QString configPath;  // configHome, or the folder given
+    QString storePath;   // configPath/kestrovan/registry.db, where the tool looks
+    QString journalPath; // the speed test's journal beside it
     SqliteRegistry store;
     RealWebWindow rig;
     QElapsedTimer clock;

@@ -186,9 +186,13 @@ TEST(PageDecoding, ContentTypeCharsetParameter) {
     EXPECT_EQ(CharsetFromContentType("text/html; CharSet = gb2312 ;"), "gb2312");
 }
 
-TEST(PageDecoding, ResponseUsesContentTypeThenBomThenUtf8) {
+TEST(PageDecoding, ResponseUsesContentTypeThenBomThenUtf8AndKeepsTheBom) {
     EXPECT_EQ(DecodeResponse(Gbk(kMarker), "gbk"), kMarker);
-    EXPECT_EQ(DecodeResponse("\xFF\xFE" + QByteArray("a\0b\0", 4), ""), QStringLiteral("ab"));
+    EXPECT_EQ(DecodeResponse("\xFF\xFE" + QByteArray("a\0b\0", 4), ""), QStringLiteral("\uFEFFab"));
+    EXPECT_EQ(DecodeResponse("\xEF\xBB\xBF"
+                             "1.5",
+                             "utf-8"),
+              QStringLiteral("\uFEFF1.5"));
     EXPECT_EQ(DecodeResponse(kMarker.toUtf8(), ""), kMarker);
     EXPECT_EQ(DecodeResponse("1.5", "nonsense"), QStringLiteral("1.5"));
 }

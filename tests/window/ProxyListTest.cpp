@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <vector>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -181,6 +182,43 @@ INSTANTIATE_TEST_SUITE_P(Entries, Selection,
                                            SelectionCase{"NoColonSelectsNothing", "10.0.0.1", "", ""},
                                            SelectionCase{"EmptyEntrySelectsNothing", "", "", ""}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- the keys: Tab into a fetched list, maybe move, then 启用代理. The row that Qt makes current
+// on the focus is no selection; the first move key selects.
+
+struct KeysCase {
+    const char* name;
+    std::vector<Qt::Key> keys;
+    QString enabled; // empty: nothing is selected
+};
+
+class KeyboardSelection : public StartedWindowTest, public ::testing::WithParamInterface<KeysCase> {};
+
+TEST_P(KeyboardSelection, TabChoosesNothingAndTheFirstMoveKeySelects) {
+    W().List1->addItems(
+        {QStringLiteral("10.0.0.1:8080"), QStringLiteral("10.0.0.2:3128"), QStringLiteral("10.0.0.3:80")});
+    W().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
+    W().Command4->setFocus();
+    QTest::keyClick(W().Command4, Qt::Key_Tab);
+    ASSERT_TRUE(W().List1->hasFocus());
+    for (const Qt::Key key : GetParam().keys) {
+        QTest::keyClick(W().List1, key);
+    }
+    W().Command5->click();
+    EXPECT_EQ(W().CurrentProxy, GetParam().enabled);
+    EXPECT_EQ(NewLog(), GetParam().enabled.isEmpty()
+                            ? QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")}
+                            : QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyboardSelection,
+    ::testing::Values(KeysCase{"TabAlone", {}, {}}, KeysCase{"Down", {Qt::Key_Down}, "10.0.0.1:8080"},
+                      KeysCase{"DownDown", {Qt::Key_Down, Qt::Key_Down}, "10.0.0.2:3128"},
+                      KeysCase{"Up", {Qt::Key_Up}, "10.0.0.1:8080"},
+                      KeysCase{"End", {Qt::Key_End}, "10.0.0.3:80"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- export
 

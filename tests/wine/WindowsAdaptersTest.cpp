@@ -1,6 +1,8 @@
-// The WinINet notification, the process start, the pause and the program end under Wine.
+// The WinINet notification, the process start, the pause, the program end and the state folder
+// under Wine.
 #include "WineTestChild.h"
 
+#include "platform/StateFolder.h"
 #include "platform/windows/WinInetSettings.h"
 #include "platform/windows/WindowsBasics.h"
 #include "platform/windows/WindowsLauncher.h"
@@ -111,6 +113,13 @@ TEST(WindowsTerminatorTest, EndsTheProcessAtOnceWithExitCodeZero) {
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     EXPECT_EQ(code, 0u);
+}
+
+TEST(StateFolderTest, IsTheProgramsOwnFolderInTheLocalApplicationData) {
+    std::wstring localAppData(MAX_PATH, L'\0');
+    localAppData.resize(::GetEnvironmentVariableW(L"LOCALAPPDATA", localAppData.data(), MAX_PATH));
+    ASSERT_FALSE(localAppData.empty());
+    EXPECT_EQ(ProgramStateFolder(), std::filesystem::path(localAppData) / L"Kestrovan");
 }
 
 } // namespace

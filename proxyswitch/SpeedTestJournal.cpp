@@ -1,0 +1,172 @@
+#include "proxyswitch/SpeedTestJournal.h"
+
+#include "platform/RegistryOperations.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QLockFile>
+#include <QSaveFile>
+
+namespace kestrovan {
+
+namespace {
+
+constexpr QByteArrayView kHeader = "kestrovan speed test 1";
+constexpr QByteArrayView kTested = "tested";
+constexpr QByteArrayView kServer = "ProxyServer";
+constexpr QByteArrayView kEnable = "ProxyEnable";
+constexpr QByteArrayView kAbsent = "absent";
+constexpr QByteArrayView kEnd = "end";
+// Far above any proxy setting; the bound keeps a stray large file from being read whole.
+constexpr qint64 kMaxJournalBytes = 4 * 1024 * 1024;
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray ValueLine(QByteArrayView name, const std::optional<RegValue>& value) {
+    QByteArray line = name.toByteArray() + ' ';
+    if (!value) {
+        return line + kAbsent.toByteArray();
+    }
+    if (const auto* number = std::get_if<std::uint32_t>(&*value)) {
+        const auto little = DwordBytes(*number);
+        return line + QByteArray::number(kRegDword) + ' ' +
+               QByteArray(reinterpret_cast<const char*>(little.data()), 4).toHex();
+    }
+    return line + QByteArray::number(kRegSz) + ' ' + Bytes(std::get<std::string>(*value)).toHex();
+}
+
+std::optional<QByteArray> FromHex(QByteArrayView hex) {
+    if (hex.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    for (const char c : hex) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return std::nullopt;
+        }
+    }
+    return QByteArray::fromHex(hex.toByteArray());
+}
+
+// One value line; the outer optional is empty when the line is not a well-formed one for name.
+std::optional<std::optional<RegValue>> ParseValueLine(QByteArrayView line, QByteArrayView name) {
+    const QList<QByteArray> fields = line.toByteArray().split(' ');
+    if (fields.size() == 2 && fields[0] == name && fields[1] == kAbsent) {
+        return std::optional<RegValue>();
+    }
+    if (fields.size() != 3 || fields[0] != name) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> bytes = FromHex(fields[2]);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    if (fields[1] == QByteArray::number(kRegSz)) {
+        return std::optional<RegValue>(bytes->toStdString());
+    }
+    if (fields[1] == QByteArray::number(kRegDword) && bytes->size() == 4) {
+        return std::optional<RegValue>(DwordFromBytes(std::as_bytes(std::span(*bytes)).first<4>()));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QByteArray SpeedTestRecordText(const SpeedTestRecord& record) {
+    return kHeader.toByteArray() + '\n' + kTested.toByteArray() + ' ' + Bytes(record.tested).toHex() + '\n' +
+           ValueLine(kServer, record.before.proxyServer) + '\n' +
+           ValueLine(kEnable, record.before.proxyEnable) + '\n' + kEnd.toByteArray() + '\n';
+}
+
+std::optional<SpeedTestRecord> ParseSpeedTestRecord(QByteArrayView text) {
+    // The closing line comes last: a record cut off anywhere lacks it.
+    if (!text.endsWith(QByteArrayView("\n")) || text.count('\n') != 5) {
+        return std::nullopt;
+    }
+    const QList<QByteArray> lines = text.chopped(1).toByteArray().split('\n');
+    if (lines[0] != kHeader || lines[4] != kEnd || !lines[1].startsWith(kTested.toByteArray() + ' ')) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> tested = FromHex(QByteArrayView(lines[1]).sliced(kTested.size() + 1));
+    const auto server = ParseValueLine(lines[2], kServer);
+    const auto enable = ParseValueLine(lines[3], kEnable);
+    if (!tested || !server || !enable) {
+        return std::nullopt;
+    }
+    return SpeedTestRecord{{*server, *enable}, tested->toStdString()};
+}
+
+SpeedTestJournal::SpeedTestJournal(QString file) : file_(std::move(file)) {}
+
+SpeedTestJournal::~SpeedTestJournal() = default;
+
+QString SpeedTestJournal::FileIn(const std::filesystem::path& folder) {
+    if (folder.empty()) {
+        return {};
+    }
+    return QDir(QString::fromStdU16String(folder.u16string())).filePath(QStringLiteral("speedtest.journal"));
+}
+
+bool SpeedTestJournal::Lock() {
+    if (lock_) {
+        return true;
+    }
+    auto lock = std::make_unique<QLockFile>(file_ + QStringLiteral(".lock"));
+    // Only a holder that is no longer running makes the lock stale; a test may outlast any age.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        lock_ = std::move(lock);
+        return true;
+    }
+    return lock->error() != QLockFile::LockFailedError; // a folder without write access holds no lock
+}
+
+bool SpeedTestJournal::Write(const SpeedTestRecord& record) {
+    if (file_.isEmpty()) {
+        return true;
+    }
+    const QByteArray text = SpeedTestRecordText(record);
+    if (text.size() > kMaxJournalBytes || !QDir().mkpath(QFileInfo(file_).absolutePath()) || !Lock()) {
+        return false;
+    }
+    QSaveFile save(file_);
+    if (!save.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    // The temporary file is made private before the record goes in; the rename keeps its mode.
+    // QSaveFile flushes it to disk before renaming it over the old one.
+    return save.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+           save.write(text) == text.size() && save.commit();
+}
+
+SpeedTestJournal::Reading SpeedTestJournal::Read() {
+    if (file_.isEmpty() || !QFileInfo::exists(file_)) {
+        return {};
+    }
+    if (!Lock()) {
+        return {Found::InUse, std::nullopt}; // another instance's test is still running
+    }
+    QFile file(file_);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxJournalBytes) {
+        return {Found::Damaged, std::nullopt};
+    }
+    std::optional<SpeedTestRecord> record = ParseSpeedTestRecord(file.read(kMaxJournalBytes + 1));
+    if (!record) {
+        return {Found::Damaged, std::nullopt};
+    }
+    return {Found::Record, std::move(record)};
+}
+
+bool SpeedTestJournal::Remove() {
+    if (file_.isEmpty()) {
+        return true;
+    }
+    const bool removed = !QFileInfo::exists(file_) || QFile::remove(file_);
+    lock_.reset(); // unlocks and removes the lock file
+    return removed;
+}
+
+} // namespace kestrovan
