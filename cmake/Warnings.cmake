@@ -5,3 +5,15 @@ if(MSVC)
 else()
     add_compile_options(-Wall -Wextra -Wpedantic)
 endif()
+
+# Warnings as errors keep the count at zero. Off by default, since other compilers warn
+# differently; ./test and CI turn it on (-DKESTROVAN_WERROR=ON, or KESTROVAN_WERROR=ON in the
+# environment of the configure step, which reaches every build ./test makes).
+option(KESTROVAN_WERROR "Treat compiler warnings as errors" OFF)
+if(KESTROVAN_WERROR OR "$ENV{KESTROVAN_WERROR}")
+    if(MSVC)
+        add_compile_options(/WX)
+    else()
+        add_compile_options(-Werror)
+    endif()
+endif()

@@ -1,5 +1,6 @@
 #include "web/PageDecoding.h"
 
+#include "text/AsciiText.h"
 #include "web/CharsetDecoder.h"
 
 #include <QList>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 
 namespace kestrovan {
@@ -70,14 +70,6 @@ constexpr std::array kAliases{
     LabelAlias{"utf-16be", kUtf16Be},
     LabelAlias{"unicodefffe", kUtf16Be},
 };
-
-bool IsAsciiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool StartsWithNoCase(QByteArrayView text, qsizetype pos, std::string_view prefix) {
     if (text.size() - pos < static_cast<qsizetype>(prefix.size())) {
@@ -293,9 +285,8 @@ std::optional<QByteArray> PrescanMetaCharset(QByteArrayView bytes) {
                 return charset;
             }
         } else if (text[pos] == '<' && pos + 1 < text.size() &&
-                   (std::isalpha(static_cast<unsigned char>(text[pos + 1])) ||
-                    (text[pos + 1] == '/' && pos + 2 < text.size() &&
-                     std::isalpha(static_cast<unsigned char>(text[pos + 2]))))) {
+                   (IsAsciiLetter(text[pos + 1]) ||
+                    (text[pos + 1] == '/' && pos + 2 < text.size() && IsAsciiLetter(text[pos + 2])))) {
             // Any other tag: step over its name and attributes, so that a quoted ">" or "<meta"
             // inside a value is not taken for markup.
             while (pos < text.size() && !IsAsciiSpace(text[pos]) && text[pos] != '>') {
