@@ -5,6 +5,7 @@
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
+#include "window/ProgramIdentity.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,7 +14,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTROVAN_VERSION));
+    QApplication::setApplicationVersion(kestrovan::ProgramIdentity::VersionText());
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
 
     const auto platform = kestrovan::CreateNativePlatform();

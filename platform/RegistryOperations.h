@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -23,6 +24,17 @@ inline constexpr RegHandle kHkeyDynData = 0x80000006u;
 
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegDword = 4;
+
+// The data of a REG_DWORD value: the number's four bytes, least significant first.
+constexpr std::array<std::byte, 4> DwordBytes(std::uint32_t number) {
+    return {static_cast<std::byte>(number & 0xff), static_cast<std::byte>((number >> 8) & 0xff),
+            static_cast<std::byte>((number >> 16) & 0xff), static_cast<std::byte>((number >> 24) & 0xff)};
+}
+
+constexpr std::uint32_t DwordFromBytes(std::span<const std::byte, 4> bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
 
 inline constexpr RegStatus kErrorSuccess = 0;
 inline constexpr RegStatus kErrorFileNotFound = 2;

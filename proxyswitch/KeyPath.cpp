@@ -1,28 +1,16 @@
 #include "proxyswitch/KeyPath.h"
 
-#include <array>
-#include <utility>
+#include "platform/RootKeyNames.h"
+
+#include <algorithm>
 
 namespace kestrovan {
 
-namespace {
-
-constexpr std::array<std::pair<std::u16string_view, RegHandle>, 7> kRootKeys{{
-    {u"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-    {u"HKEY_CURRENT_USER", kHkeyCurrentUser},
-    {u"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-    {u"HKEY_USERS", kHkeyUsers},
-    {u"HKEY_PERFORMANCE_DATA", kHkeyPerformanceData},
-    {u"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
-    {u"HKEY_DYN_DATA", kHkeyDynData},
-}};
-
-} // namespace
-
 RegHandle RootKeyFromNameText(std::u16string_view name) {
-    for (const auto& [rootName, handle] : kRootKeys) {
-        if (name == rootName) {
-            return handle;
+    for (const RootKeyName& root : kRootKeyNames) {
+        if (std::ranges::equal(name, root.longName,
+                               [](char16_t a, char b) { return a == static_cast<unsigned char>(b); })) {
+            return root.handle;
         }
     }
     return 0;

@@ -58,11 +58,8 @@ void ModRW_Reg::WriteRegAnsiString(const QString& KeyPath, const QString& ValueN
 
 void ModRW_Reg::WriteRegLong(const QString& KeyPath, const QString& ValueName, std::int32_t Value) {
     RunOperation(KeyPath, [&](RegHandle key) {
-        const auto bits = static_cast<std::uint32_t>(Value);
-        const std::array<std::byte, 4> data{
-            static_cast<std::byte>(bits & 0xff), static_cast<std::byte>((bits >> 8) & 0xff),
-            static_cast<std::byte>((bits >> 16) & 0xff), static_cast<std::byte>((bits >> 24) & 0xff)};
-        return registry_.RegSetValueExA(key, ToAnsi(ValueName), 0, kRegDword, data);
+        return registry_.RegSetValueExA(key, ToAnsi(ValueName), 0, kRegDword,
+                                        DwordBytes(static_cast<std::uint32_t>(Value)));
     });
 }
 

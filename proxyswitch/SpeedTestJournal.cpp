@@ -9,8 +9,6 @@
 #include <QLockFile>
 #include <QSaveFile>
 
-#include <array>
-
 namespace kestrovan {
 
 namespace {
@@ -34,10 +32,9 @@ QByteArray ValueLine(QByteArrayView name, const std::optional<RegValue>& value) 
         return line + kAbsent.toByteArray();
     }
     if (const auto* number = std::get_if<std::uint32_t>(&*value)) {
-        const std::array<char, 4> little{
-            static_cast<char>(*number & 0xff), static_cast<char>((*number >> 8) & 0xff),
-            static_cast<char>((*number >> 16) & 0xff), static_cast<char>((*number >> 24) & 0xff)};
-        return line + QByteArray::number(kRegDword) + ' ' + QByteArray(little.data(), 4).toHex();
+        const auto little = DwordBytes(*number);
+        return line + QByteArray::number(kRegDword) + ' ' +
+               QByteArray(reinterpret_cast<const char*>(little.data()), 4).toHex();
     }
     return line + QByteArray::number(kRegSz) + ' ' + Bytes(std::get<std::string>(*value)).toHex();
 }
@@ -71,10 +68,7 @@ std::optional<std::optional<RegValue>> ParseValueLine(QByteArrayView line, QByte
         return std::optional<RegValue>(bytes->toStdString());
     }
     if (fields[1] == QByteArray::number(kRegDword) && bytes->size() == 4) {
-        const auto byte = [&](int i) {
-            return static_cast<std::uint32_t>(static_cast<unsigned char>((*bytes)[i]));
-        };
-        return std::optional<RegValue>(byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24);
+        return std::optional<RegValue>(DwordFromBytes(std::as_bytes(std::span(*bytes)).first<4>()));
     }
     return std::nullopt;
 }

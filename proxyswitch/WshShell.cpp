@@ -1,32 +1,23 @@
 #include "proxyswitch/WshShell.h"
 
+#include "platform/RootKeyNames.h"
 #include "proxyswitch/AnsiText.h"
-
-#include <array>
-#include <utility>
 
 namespace kestrovan {
 
 namespace {
 
-// The root names the script host accepts, long and short, in any letter case.
-constexpr std::array<std::pair<const char*, RegHandle>, 10> kShellRoots{{
-    {"HKEY_CURRENT_USER", kHkeyCurrentUser},
-    {"HKCU", kHkeyCurrentUser},
-    {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-    {"HKLM", kHkeyLocalMachine},
-    {"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-    {"HKCR", kHkeyClassesRoot},
-    {"HKEY_USERS", kHkeyUsers},
-    {"HKU", kHkeyUsers},
-    {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
-    {"HKCC", kHkeyCurrentConfig},
-}};
+bool SameName(const QString& name, std::string_view rootName) {
+    return !rootName.empty() &&
+           name.compare(QLatin1StringView(rootName.data(), static_cast<qsizetype>(rootName.size())),
+                        Qt::CaseInsensitive) == 0;
+}
 
+// The root names the script host accepts, long and short, in any letter case.
 RegHandle ShellRoot(const QString& name) {
-    for (const auto& [rootName, handle] : kShellRoots) {
-        if (name.compare(QLatin1String(rootName), Qt::CaseInsensitive) == 0) {
-            return handle;
+    for (const RootKeyName& root : kRootKeyNames) {
+        if (root.scriptHostReads && (SameName(name, root.longName) || SameName(name, root.shortName))) {
+            return root.handle;
         }
     }
     return 0;

@@ -28,8 +28,9 @@ test_packages=(
     gir1.2-atspi-2.0 qt6-gtk-platformtheme
     # fuzzing (libFuzzer comes with clang) and the .deb package
     clang dpkg-dev file
-    # the Windows adapters: cross compiler and Wine to run their tests
-    g++-mingw-w64-x86-64-posix wine wine64
+    # the Windows program: cross compiler, Wine to run it and its tests, the installer's maker and
+    # a pointer for the black-box run
+    g++-mingw-w64-x86-64-posix wine wine64 nsis xdotool xz-utils
 )
 
 list_only=0

@@ -1,32 +1,42 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows adapters and their tests with mingw-w64 and runs them under Wine, in a
-# fresh Wine prefix that is thrown away afterwards. Exits non-zero when anything fails.
-#   scripts/test-windows.sh [build-dir]      (default: build-win next to this folder)
+# Cross-builds Kestrovan for Windows and checks it under Wine, in a fresh Wine prefix that is thrown
+# away afterwards: the Qt-free Windows adapters and text cores with their tests (mingw-w64, static),
+# then kestrovan.exe with the SDK's Qt (scripts/windows-sdk.sh) with the window's tests on fakes,
+# its installer and zip, and a black-box run of the installed program against kestrovan-demo. Exits non-zero when anything fails.
+#   scripts/test-windows.sh [build-dir] [linux-build-dir]
+# (defaults: build-win and build next to this folder; the Linux build provides kestrovan-demo).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-${root}/build-win}"
+linux_build="${2:-${root}/build}"
 started=${SECONDS}
 
 phase() { printf '== %s (%ss)\n' "$1" "$((SECONDS - started))"; }
 
-# Debian 12: the posix-thread cross compiler, and Wine with its 64-bit loader.
-missing=()
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
-command -v wine >/dev/null || missing+=(wine)
-[[ -x /usr/lib/wine/wine64 ]] || missing+=(wine64)
-command -v xvfb-run >/dev/null || missing+=(xvfb)
-if ((${#missing[@]})); then
-    phase "installing ${missing[*]}"
-    sudo_cmd=()
-    if ((EUID != 0)); then sudo_cmd=(sudo); fi
-    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 \
-        install -y --no-install-recommends "${missing[@]}" >/dev/null
-fi
+phase "installing what is missing"
+"${root}/scripts/install-deps.sh" >/dev/null
 
-phase "building ${build}"
-cmake -S "${root}/tests/wine" -B "${build}" -G Ninja \
+phase "Windows SDK"
+sdk="$("${root}/scripts/windows-sdk.sh")"
+echo "${sdk}"
+
+# Ninja prints only what the compiler says.
+phase "building ${build}/adapters"
+cmake -S "${root}/tests/wine" -B "${build}/adapters" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="${root}/cmake/mingw-w64.cmake" >/dev/null
-ninja -C "${build}" >/dev/null
+ninja -C "${build}/adapters" --quiet
+
+# The program under test talks to its own demo ports, apart from the Linux suite's running beside.
+phase "building ${build}/program"
+cmake -S "${root}" -B "${build}/program" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="${sdk}/lib/cmake/Qt6/qt.toolchain.cmake" -DKESTROVAN_BUILD_TESTS=ON \
+    -DKESTROVAN_HOME_URL=http://127.0.0.1:27480 -DKESTROVAN_LOOKUP_URL=http://127.0.0.1:27481 >/dev/null
+ninja -C "${build}/program" --quiet
+
+phase "packaging"
+(cd "${build}/program" && cpack -G "NSIS;ZIP" >/dev/null)
+installer="${build}/program/kestrovan-1.5.0-win64.exe"
+ls -l "${installer}" "${build}/program/kestrovan-1.5.0-win64.zip"
 
 phase "preparing a Wine prefix"
 scratch="$(mktemp -d)"
@@ -34,10 +44,11 @@ export WINEPREFIX="${scratch}/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
-# The tests never need a display and must not open windows on the developer's; wineboot gets a
-# headless X server of its own, which also spares it a few seconds of looking for one.
+# The tests must not open windows on the developer's display; the black-box run gets a virtual one.
 unset DISPLAY
+demo_pid="" tinyproxy_pid=""
 cleanup() {
+    for pid in ${demo_pid} ${tinyproxy_pid}; do kill "${pid}" 2>/dev/null || true; done
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "${scratch}"
 }
@@ -45,10 +56,60 @@ trap cleanup EXIT
 mkdir -p "${WINEPREFIX}"
 # A persistent server spares every test executable the server's start-up.
 wineserver -p
-xvfb-run -a wineboot -i >/dev/null 2>&1
+# Virtual displays numbered from 140 keep clear of other xvfb-run users running beside (from 99).
+xvfb-run -a -n 140 wineboot -i >/dev/null 2>&1
 
-phase "running the tests under Wine"
 status=0
-ctest --test-dir "${build}" --output-on-failure --timeout 300 || status=$?
+phase "running the adapter tests under Wine"
+ctest --test-dir "${build}/adapters" --output-on-failure --timeout 300 || status=1
+
+phase "running the window's tests under Wine, on fakes and on the real adapters"
+# The integration case talks to kestrovan-demo (the Linux build) and a tinyproxy on loopback.
+"${linux_build}/demo/kestrovan-demo" --home-port 27480 --lookup-port 27481 >"${scratch}/demo.log" 2>&1 &
+demo_pid=$!
+printf 'Port 27482\nListen 127.0.0.1\nAllow 127.0.0.1\nLogLevel Info\n%s' \
+    "$( ((EUID == 0)) && printf 'User nobody\nGroup nogroup\n')" >"${scratch}/tinyproxy.conf"
+tinyproxy -d -c "${scratch}/tinyproxy.conf" >"${scratch}/tinyproxy.log" 2>&1 &
+tinyproxy_pid=$!
+for port in 27480 27481 27482; do
+    for _ in $(seq 50); do
+        (exec 3<>"/dev/tcp/127.0.0.1/${port}") 2>/dev/null && break
+        sleep 0.1
+    done
+done
+# From the build folder: the DLLs come from the SDK and the stripped runtime, by WINEPATH.
+WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")" \
+    QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_QPA_PLATFORM=offscreen \
+    KESTROVAN_DEMO_HOME=http://127.0.0.1:27480 KESTROVAN_DEMO_LOOKUP=http://127.0.0.1:27481 \
+    KESTROVAN_TINYPROXY=127.0.0.1:27482 \
+    wine "${build}/program/tests/windows_tests.exe" --gtest_brief=1 || status=1
+kill "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
+wait "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
+demo_pid="" tinyproxy_pid=""
+
+phase "installing ${installer##*/} in the prefix"
+xvfb-run -a -n 140 wine "${installer}" /S '/D=C:\Kestrovan'
+installed="${WINEPREFIX}/drive_c/Kestrovan"
+for file in kestrovan.exe Uninstall.exe Qt6Core.dll libxml2.dll libstdc++-6.dll platforms/qwindows.dll \
+    styles/qwindowsvistastyle.dll; do
+    [[ -f ${installed}/${file} ]] || { echo "not installed: ${file}"; status=1; }
+done
+shortcut=$(find "${WINEPREFIX}/drive_c" -path '*Start Menu*' -name '*.lnk' | head -n 1)
+echo "Start-menu shortcut: ${shortcut#"${WINEPREFIX}/"}"
+[[ -n ${shortcut} ]] || status=1
+
+phase "black-box run of the installed program"
+xvfb-run -a -n 140 -s "-screen 0 1024x768x24" "${root}/scripts/wine-blackbox.sh" "${installed}" \
+    "${build}/program" "${linux_build}" "${KESTROVAN_WINE_SCREENSHOT:-}" || status=1
+
+phase "uninstalling"
+# The uninstaller runs from a copy of itself in the temporary folder; wine returns before it ends.
+xvfb-run -a -n 140 bash -c 'wine "C:\Kestrovan\Uninstall.exe" /S
+    for _ in $(seq 50); do [[ -e $1 ]] || break; sleep 0.2; done' uninstall "${installed}/kestrovan.exe"
+if [[ -e ${installed}/kestrovan.exe || -e ${shortcut} ]]; then
+    echo "the uninstaller left the program or its shortcut"
+    status=1
+fi
+
 phase "done (status ${status})"
 exit "${status}"

@@ -2,6 +2,7 @@
 
 #include "web/PageDecoding.h"
 #include "web/ReplyStatus.h"
+#include "web/RequestSetup.h"
 
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -18,12 +19,6 @@ constexpr int kSent = 2;
 constexpr int kReceiving = 3;
 // Bounds what Qt buffers ahead of our reads, so the body cap also bounds memory.
 constexpr qint64 kReadBufferBytes = 1024 * 1024;
-
-bool IsHttpUrl(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
 
 } // namespace
 
@@ -63,15 +58,10 @@ void NetworkHttpRequest::Send() {
         FailLater();
         return;
     }
-    QNetworkRequest request(url_);
+    QNetworkRequest request = UncachedRequest(url_, kMaxRedirects);
     for (const auto& [name, value] : headers_) {
         request.setRawHeader(name, value);
     }
-    // Redirects stay on the server asked: a remote answer never sends the program elsewhere.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
 

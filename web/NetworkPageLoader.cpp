@@ -3,6 +3,7 @@
 #include "web/PageDecoding.h"
 #include "web/ReplyStatus.h"
 #include "web/PageText.h"
+#include "web/RequestSetup.h"
 #include "web/SystemProxySettings.h"
 
 #include <QNetworkProxy>
@@ -20,12 +21,6 @@ constexpr qint64 kReadBufferBytes = 1024 * 1024;
 
 bool IsBlankPage(const QString& url) {
     return url.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0;
-}
-
-bool IsHttpUrl(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 QNetworkProxy ProxyFor(RegistryReader& registry) {
@@ -80,13 +75,8 @@ void NetworkPageLoader::StartLoad(const QString& url) {
     }
     // The proxy as the registry holds it now: a switch just before the load takes effect.
     network_.setProxy(ProxyFor(registry_));
-    QNetworkRequest request(address);
-    // Redirects stay on the server asked: a remote answer never sends the program elsewhere.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    QNetworkRequest request = UncachedRequest(address, kMaxRedirects);
     request.setTransferTimeout(kTransferTimeoutMs);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
     QNetworkReply* reply = network_.get(request);
     if (!reply) {

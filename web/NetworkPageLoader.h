@@ -31,8 +31,8 @@ public:
     ~NetworkPageLoader() override;
 
     void Navigate(const QString& url) override;
-    void SetSilent(bool silent) override { silent_ = silent; }
-    bool Silent() const { return silent_; }
+    // A page loaded here runs no script and shows no dialog: silent whatever is asked.
+    void SetSilent(bool /*silent*/) override {}
     std::optional<QString> BodyText() const override;
 
 private:
@@ -57,7 +57,6 @@ private:
     QString url_;
     QByteArray body_;
     quint64 generation_ = 0;
-    bool silent_ = false;
     // The page loaded at start-up is never read; parsing it then would only delay the window.
     mutable std::optional<Answer> unreadAnswer_;
     mutable std::optional<QString> bodyText_;

@@ -1,11 +1,13 @@
 #include "web/PageDecoding.h"
 
+#include "text/AsciiText.h"
+#include "web/CharsetDecoder.h"
+
 #include <QList>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 
 namespace kestrovan {
@@ -69,14 +71,6 @@ constexpr std::array kAliases{
     LabelAlias{"unicodefffe", kUtf16Be},
 };
 
-bool IsAsciiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool StartsWithNoCase(QByteArrayView text, qsizetype pos, std::string_view prefix) {
     if (text.size() - pos < static_cast<qsizetype>(prefix.size())) {
         return false;
@@ -91,18 +85,6 @@ bool StartsWithNoCase(QByteArrayView text, qsizetype pos, std::string_view prefi
 
 bool IsUtf16(QByteArrayView canonical) {
     return canonical == kUtf16Le || canonical == kUtf16Be;
-}
-
-enum class ByteOrderMark { Drop, Keep };
-
-QString DecodeAs(QByteArrayView bytes, QByteArrayView canonical, ByteOrderMark mark = ByteOrderMark::Drop) {
-    const QStringDecoder::Flags flags =
-        mark == ByteOrderMark::Keep ? QStringDecoder::Flag::ConvertInitialBom : QStringDecoder::Flag::Default;
-    QStringDecoder decoder(canonical.toByteArray().constData(), flags);
-    if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringDecoder::Utf8, flags);
-    }
-    return decoder.decode(bytes);
 }
 
 std::optional<QByteArray> BomCharset(QByteArrayView bytes) {
@@ -275,11 +257,7 @@ std::optional<QByteArray> CanonicalCharset(QByteArrayView label) {
     if (!plain) {
         return std::nullopt;
     }
-    const QStringDecoder decoder(lower.constData());
-    if (!decoder.isValid()) {
-        return std::nullopt;
-    }
-    return QByteArray(decoder.name());
+    return PlatformCharsetName(lower);
 }
 
 QByteArray CharsetFromContentType(QByteArrayView contentType) {
@@ -307,9 +285,8 @@ std::optional<QByteArray> PrescanMetaCharset(QByteArrayView bytes) {
                 return charset;
             }
         } else if (text[pos] == '<' && pos + 1 < text.size() &&
-                   (std::isalpha(static_cast<unsigned char>(text[pos + 1])) ||
-                    (text[pos + 1] == '/' && pos + 2 < text.size() &&
-                     std::isalpha(static_cast<unsigned char>(text[pos + 2]))))) {
+                   (IsAsciiLetter(text[pos + 1]) ||
+                    (text[pos + 1] == '/' && pos + 2 < text.size() && IsAsciiLetter(text[pos + 2])))) {
             // Any other tag: step over its name and attributes, so that a quoted ">" or "<meta"
             // inside a value is not taken for markup.
             while (pos < text.size() && !IsAsciiSpace(text[pos]) && text[pos] != '>') {
@@ -333,22 +310,22 @@ std::optional<QByteArray> PrescanMetaCharset(QByteArrayView bytes) {
 
 QString DecodePage(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
     if (const auto bom = BomCharset(bytes)) {
-        return DecodeAs(bytes, *bom);
+        return DecodeCharset(bytes, *bom);
     }
     if (const auto declared = CanonicalCharset(contentTypeCharset)) {
-        return DecodeAs(bytes, *declared);
+        return DecodeCharset(bytes, *declared);
     }
     if (const auto meta = PrescanMetaCharset(bytes)) {
-        return DecodeAs(bytes, *meta);
+        return DecodeCharset(bytes, *meta);
     }
-    return DecodeAs(bytes, IsValidUtf8(bytes) ? kUtf8 : kWindows1252);
+    return DecodeCharset(bytes, IsValidUtf8(bytes) ? kUtf8 : kWindows1252);
 }
 
 QString DecodeResponse(QByteArrayView bytes, QByteArrayView contentTypeCharset) {
     if (const auto declared = CanonicalCharset(contentTypeCharset)) {
-        return DecodeAs(bytes, *declared, ByteOrderMark::Keep);
+        return DecodeCharset(bytes, *declared, CharsetBom::Keep);
     }
-    return DecodeAs(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()), ByteOrderMark::Keep);
+    return DecodeCharset(bytes, BomCharset(bytes).value_or(kUtf8.toByteArray()), CharsetBom::Keep);
 }
 
 } // namespace kestrovan

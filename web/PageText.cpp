@@ -1,5 +1,6 @@
 #include "web/PageText.h"
 
+#include "text/AsciiText.h"
 #include "web/PageDecoding.h"
 
 #include <libxml/HTMLparser.h>
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <memory>
@@ -61,11 +61,6 @@ bool IsElement(const xmlNode* node, std::string_view name) {
     return node->type == XML_ELEMENT_NODE && NameOf(node) == name;
 }
 
-bool IsAsciiSpace(QChar c) {
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
-}
-
 // Hidden by the hidden attribute or an inline display:none, as the default style sheet does.
 bool IsHiddenByAttribute(const xmlNode* node) {
     if (xmlHasProp(node, BAD_CAST "hidden")) {
@@ -77,8 +72,8 @@ bool IsHiddenByAttribute(const xmlNode* node) {
     }
     std::string compact;
     for (const char* c = reinterpret_cast<const char*>(style.get()); *c; ++c) {
-        if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r' && *c != '\f') {
-            compact.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(*c))));
+        if (!IsAsciiSpace(*c)) {
+            compact.push_back(AsciiLower(*c));
         }
     }
     return compact.find("display:none") != std::string::npos;
@@ -105,7 +100,7 @@ public:
 
     void CollapsedText(QStringView text) {
         for (const QChar c : text) {
-            if (IsAsciiSpace(c)) {
+            if (IsAsciiSpace(c.unicode())) {
                 pendingSpace_ = pendingSpace_ || !AtLineStart();
             } else {
                 Flush();
@@ -250,16 +245,12 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool IsNameStart(char c) {
-    return IsLetter(c) || c == '_' || c == ':' || c == '.';
+    return IsAsciiLetter(c) || c == '_' || c == ':' || c == '.';
 }
 
 bool IsNameChar(char c) {
-    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-';
+    return IsNameStart(c) || IsAsciiDigit(c) || c == '-';
 }
 
 class AttributeLimiter {
@@ -274,7 +265,7 @@ public:
                     break;
                 }
                 pos_ += 3;
-            } else if (pos_ + 1 < n_ && IsLetter(s_[pos_ + 1])) {
+            } else if (pos_ + 1 < n_ && IsAsciiLetter(s_[pos_ + 1])) {
                 ++pos_;
                 StartTag();
             } else {

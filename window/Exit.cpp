@@ -39,7 +39,7 @@ bool Frmhome::EndForSystemRequest() {
 
 void Frmhome::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const QSize designSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+    const QSize designSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
     if (!isMinimized() && size() != designSize) {
         resize(designSize);
     }

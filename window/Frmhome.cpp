@@ -9,12 +9,8 @@
 namespace kestrovan {
 namespace {
 
-constexpr int Px(int twips) {
-    return twips / Frmhome::kTwipsPerPixel;
-}
-
 QRect TwipsRect(int left, int top, int width, int height) {
-    return {Px(left), Px(top), Px(width), Px(height)};
+    return {Frmhome::Pixels(left), Frmhome::Pixels(top), Frmhome::Pixels(width), Frmhome::Pixels(height)};
 }
 
 template <typename Widget> Widget* Place(Widget* widget, const char* name, const QRect& geometry) {
@@ -55,7 +51,7 @@ Frmhome::~Frmhome() = default;
 
 void Frmhome::BuildControls() {
     // The client area is held at its design size; Resize keeps it there.
-    setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
+    setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
 
     Frame1 = MakeFrame(this, "Frame1", QStringLiteral("程序控制栏"), TwipsRect(120, 120, 4095, 5535));
     Command1 = MakeButton(Frame1, "Command1", QStringLiteral("获取代理"), 360);
@@ -84,8 +80,8 @@ void Frmhome::BuildControls() {
                                                QStringLiteral("发布"), QStringLiteral("主页")};
     for (std::size_t i = 0; i < lblmsg1.size(); ++i) {
         const int top = 960 + static_cast<int>(i) * 240;
-        lblmsg1[i] = MakeLabel(Frame4, "lblmsg1", aboutCaptions[i], TwipsRect(240, top, 3495, 255));
-        lblmsg1[i]->setObjectName(QStringLiteral("lblmsg1_%1").arg(i));
+        const QByteArray name = "lblmsg1_" + QByteArray::number(i);
+        lblmsg1[i] = MakeLabel(Frame4, name.constData(), aboutCaptions[i], TwipsRect(240, top, 3495, 255));
     }
 
     setTabOrder(Command1, Command8);

@@ -55,6 +55,7 @@ class Frmhome final : public QWidget {
 public:
     // Design sizes in twips; 15 twips are one logical pixel.
     static constexpr int kTwipsPerPixel = 15;
+    static constexpr int Pixels(int twips) { return twips / kTwipsPerPixel; }
     static constexpr int kOuterWidthTwips = 8400;
     static constexpr int kOuterHeightTwips = 6315;
     static constexpr int kClientWidthTwips = 8280;

@@ -8,8 +8,8 @@ namespace kestrovan {
 
 void Frmhome::CenterWindow() {
     const QSize screen = adapters_.screen.ScreenSize();
-    const int outerWidth = kOuterWidthTwips / kTwipsPerPixel;
-    const int outerHeight = kOuterHeightTwips / kTwipsPerPixel;
+    const int outerWidth = Pixels(kOuterWidthTwips);
+    const int outerHeight = Pixels(kOuterHeightTwips);
     const int top = (screen.height() - outerHeight) / 2;
     const int left = (screen.width() - outerWidth) / 2;
     move(left, top);

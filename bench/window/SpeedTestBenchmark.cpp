@@ -5,11 +5,12 @@
 //
 // The proxy is started by bench/scripts/speedtest-accuracy.sh, which passes its port in
 // KESTROVAN_BENCH_PROXY_PORT.
-#include "bench/window/QuietPlatform.h"
 #include "bench/window/TimedPageLoader.h"
 #include "demo/LookupPages.h"
 #include "demo/SiteServer.h"
 #include "platform/linux/SqliteRegistry.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/fakes/FakeServices.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
@@ -113,14 +114,16 @@ public:
 private:
     QTemporaryDir directory_;
     SiteServer lookup_;
-    NoInternetSettings settings_;
+    // The page loaders read the registry at each load, so no notification is needed; the pause
+    // after a test comes after the delay has been taken, so skipping it changes no figure.
+    test::FakeInternetSettings settings_;
     NetworkHttpRequestFactory http_;
-    QuietMessageDialog messages_;
-    QuietSaveDialog saveDialog_;
-    NoSleeper sleeper_;
-    NoProcessStarter processStarter_;
-    CountingTerminator terminator_;
-    FixedScreen screen_;
+    test::FakeMessageDialog messages_;
+    test::FakeSaveDialog saveDialog_;
+    test::FakeSleeper sleeper_;
+    test::FakeProcessStarter processStarter_;
+    test::FakeTerminator terminator_;
+    test::FakeScreen screen_;
     std::unique_ptr<SqliteRegistry> registry_;
     std::unique_ptr<NetworkPageLoaderFactory> networkLoaders_;
     std::unique_ptr<TimedPageLoaderFactory> loaders_;

@@ -484,11 +484,7 @@ std::optional<RegValue> SqliteRegistry::ReadValue(RegHandle root, std::string_vi
         return text;
     }
     if (value.type == kRegDword && value.data.size() == 4) {
-        std::uint32_t number = 0;
-        for (std::size_t i = 0; i < 4; ++i) {
-            number |= static_cast<std::uint32_t>(value.data[i]) << (8 * i);
-        }
-        return number;
+        return DwordFromBytes(std::span(value.data).first<4>());
     }
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include "platform/qt/BasicAdapters.h"
 #include "platform/qt/QtMessageDialog.h"
 #include "platform/qt/QtSaveDialog.h"
+#include "platform/windows/SessionEndFilter.h"
 #include "platform/windows/WinInetSettings.h"
 #include "platform/windows/WindowsBasics.h"
 #include "platform/windows/WindowsProcessStarter.h"
@@ -27,6 +28,11 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->terminator = std::make_unique<WindowsTerminator>();
     platform->screen = std::make_unique<QtScreenInfo>();
     platform->stateFolder = ProgramStateFolder();
+    // The filter lives as long as the platform, which main() keeps until the program ends.
+    auto sessionEnd = std::make_shared<SessionEndFilter>();
+    platform->watchEndRequests = [sessionEnd](NativePlatform::EndRequestHandler handler) {
+        sessionEnd->Watch(std::move(handler));
+    };
     return platform;
 }
 

@@ -203,9 +203,7 @@ std::optional<RegValue> WindowsRegistry::ReadValue(RegHandle root, std::string_v
         return std::string(text, ::strnlen(text, data.size()));
     }
     if (type == REG_DWORD && data.size() == sizeof(std::uint32_t)) {
-        std::uint32_t number = 0;
-        std::memcpy(&number, data.data(), sizeof number);
-        return number;
+        return DwordFromBytes(std::as_bytes(std::span(data)).first<4>());
     }
     return std::nullopt;
 }

@@ -56,9 +56,11 @@ public:
         if (answers_.empty()) {
             return std::nullopt;
         }
-        std::optional<QString> answer = answers_.front();
+        // Not a copy of the optional: GCC at -O2 takes a copied optional<QString> for uninitialised.
+        const bool cancels = !answers_.front().has_value();
+        const QString path = answers_.front().value_or(QString());
         answers_.pop_front();
-        return answer;
+        return cancels ? std::nullopt : std::optional<QString>(path);
     }
 
     void QueueAnswer(std::optional<QString> path) { answers_.push_back(std::move(path)); }

@@ -3,7 +3,7 @@
 #include "proxyswitch/AnsiText.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "tests/registry/RecordingMessageDialog.h"
-#include "tests/registry/RecordingRegistry.h"
+#include "tests/fakes/FakeRegistry.h"
 
 #include <QTemporaryDir>
 
@@ -16,7 +16,7 @@ class ModRWRegStoreTest : public ::testing::Test {
 protected:
     QTemporaryDir dir_;
     SqliteRegistry store_{dir_.filePath("registry.db").toStdString()};
-    RecordingRegistry recording_{&store_};
+    FakeRegistry recording_{store_};
     RecordingMessageDialog dialog_;
     ModRW_Reg module_{recording_, dialog_};
     const QString key_ = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
@@ -39,7 +39,7 @@ TEST_F(ModRWRegStoreTest, TextsAndNumbersReadBack) {
 
 TEST_F(ModRWRegStoreTest, DeleteUnderAMissingKeyCreatesItFailsSilentlyAndCloses) {
     module_.DeleteRegValue(key_, "ProxyServer");
-    EXPECT_EQ(recording_.statuses,
+    EXPECT_EQ(recording_.Statuses(),
               (std::vector<RegStatus>{kErrorSuccess, kErrorFileNotFound, kErrorSuccess}));
     EXPECT_EQ(module_.LastStatus(), kErrorSuccess);
     EXPECT_TRUE(dialog_.shown.empty());

@@ -3,7 +3,7 @@
 #include "proxyswitch/KeyPath.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "tests/registry/RecordingMessageDialog.h"
-#include "tests/registry/RecordingRegistry.h"
+#include "tests/fakes/FakeRegistry.h"
 
 #include <QStringList>
 
@@ -25,12 +25,12 @@ class ModRWRegSplitTest : public ::testing::TestWithParam<SplitCase> {};
 TEST_P(ModRWRegSplitTest, WritesOrRefuses) {
     const auto& c = GetParam();
     const QString path = QString::fromUtf16(c.path);
-    RecordingRegistry registry;
+    FakeRegistry registry;
     RecordingMessageDialog dialog;
     ModRW_Reg module(registry, dialog);
     module.WriteRegString(path, "V", "x");
 
-    EXPECT_EQ(registry.calls, c.calls);
+    EXPECT_EQ(registry.Calls(), c.calls);
     ASSERT_EQ(dialog.shown.size(), c.message ? 1u : 0u);
     if (c.message) {
         const auto& box = dialog.shown[0];
@@ -84,7 +84,7 @@ TEST(KeyPathText, SplitsAtTheFirstBackslash) {
 class ModRWRegFrameTest : public ::testing::Test {
 protected:
     const QString path_ = "HKEY_CURRENT_USER\\Software\\K";
-    RecordingRegistry registry_;
+    FakeRegistry registry_;
     RecordingMessageDialog dialog_;
     ModRW_Reg module_{registry_, dialog_};
 };
@@ -96,27 +96,28 @@ TEST_F(ModRWRegFrameTest, EachOperationCreatesWorksAndCloses) {
     module_.WriteRegLong(path_, "ProxyEnable", -1);
     module_.DeleteRegValue(path_, "ProxyServer");
     const std::string create = "create 80000001 Software\\K";
-    EXPECT_EQ(registry_.calls, (Calls{create, "set 1234 ProxyServer 0 1 [31302E302E302E313A38303830] 13",
-                                      "close 1234", create, "set 1234 ProxyServer 0 1 [] 0", "close 1234",
-                                      create, "set 1234 ProxyEnable 0 4 [01000000] 4", "close 1234", create,
-                                      "set 1234 ProxyEnable 0 4 [FFFFFFFF] 4", "close 1234", create,
-                                      "delete 1234 ProxyServer", "close 1234"}));
+    EXPECT_EQ(registry_.Calls(), (Calls{create, "set 1234 ProxyServer 0 1 [31302E302E302E313A38303830] 13",
+                                        "close 1234", create, "set 1234 ProxyServer 0 1 [] 0", "close 1234",
+                                        create, "set 1234 ProxyEnable 0 4 [01000000] 4", "close 1234", create,
+                                        "set 1234 ProxyEnable 0 4 [FFFFFFFF] 4", "close 1234", create,
+                                        "delete 1234 ProxyServer", "close 1234"}));
     EXPECT_TRUE(dialog_.shown.empty());
 }
 
 TEST_F(ModRWRegFrameTest, TheKeyIsClosedEvenWhenTheWorkFails) {
-    registry_.workStatus = kErrorAccessDenied;
+    registry_.FailCalls("set");
+    registry_.FailCalls("delete");
     module_.WriteRegString(path_, "V", "x");
     module_.DeleteRegValue(path_, "V");
-    EXPECT_EQ(registry_.calls, (Calls{"create 80000001 Software\\K", "set 1234 V 0 1 [78] 1", "close 1234",
-                                      "create 80000001 Software\\K", "delete 1234 V", "close 1234"}));
+    EXPECT_EQ(registry_.Calls(), (Calls{"create 80000001 Software\\K", "set 1234 V 0 1 [78] 1", "close 1234",
+                                        "create 80000001 Software\\K", "delete 1234 V", "close 1234"}));
     EXPECT_EQ(module_.LastStatus(), kErrorSuccess);
 }
 
 TEST_F(ModRWRegFrameTest, NothingMoreWhenTheKeyCannotBeOpened) {
-    registry_.createStatus = kErrorAccessDenied;
+    registry_.FailCalls("create");
     module_.WriteRegLong(path_, "V", 1);
-    EXPECT_EQ(registry_.calls, Calls{"create 80000001 Software\\K"});
+    EXPECT_EQ(registry_.Calls(), Calls{"create 80000001 Software\\K"});
     EXPECT_EQ(module_.LastStatus(), kErrorAccessDenied);
 }
 

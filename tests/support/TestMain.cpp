@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     // Tests reach only loopback servers; proxy variables of the environment must not matter.
     for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
                              "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-        unsetenv(name);
+        qunsetenv(name);
     }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

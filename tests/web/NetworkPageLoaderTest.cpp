@@ -1,7 +1,7 @@
 #include "web/NetworkPageLoader.h"
 
 #include "demo/SiteServer.h"
-#include "tests/web/MapRegistry.h"
+#include "tests/fakes/FakeRegistry.h"
 #include "tests/web/NetTestSupport.h"
 
 #include <QDir>
@@ -21,7 +21,7 @@ namespace kestrovan {
 namespace {
 
 using test::ClosedLoopbackPort;
-using test::MapRegistry;
+using test::FakeRegistry;
 using test::ScopedEnv;
 using test::Tinyproxy;
 
@@ -63,7 +63,7 @@ protected:
         return spy.front().front().toString();
     }
 
-    MapRegistry registry_;
+    FakeRegistry registry_;
     SiteServer server_;
 };
 
@@ -73,7 +73,7 @@ TEST_F(PageLoaderTest, GbkPageGivesItsText) {
     EXPECT_EQ(Load(loader, url), url);
     ASSERT_TRUE(loader.BodyText().has_value());
     EXPECT_EQ(*loader.BodyText(), QStringLiteral("本站主数据：北京 联通\n\n参考数据一：北京"));
-    EXPECT_GE(registry_.reads, 1);
+    EXPECT_GE(registry_.Reads(), 1);
 }
 
 TEST_F(PageLoaderTest, BlankPageCompletesLaterWithEmptyText) {
@@ -137,28 +137,21 @@ TEST_F(PageLoaderTest, NewNavigateAbandonsTheLoadInProgress) {
     EXPECT_EQ(loader.BodyText(), QStringLiteral("1.2.3.4:8080"));
 }
 
-TEST_F(PageLoaderTest, SilentFlagIsRecorded) {
-    NetworkPageLoaderFactory factory(registry_);
-    auto loader = factory.CreatePageLoader();
-    ASSERT_NE(loader, nullptr);
-    loader->SetSilent(true);
-    EXPECT_TRUE(static_cast<NetworkPageLoader&>(*loader).Silent());
-}
-
 TEST_F(PageLoaderTest, DirectWhenProxyIsOffWhateverTheEnvironmentSays) {
     const QByteArray deadProxy = QStringLiteral("http://127.0.0.1:%1").arg(ClosedLoopbackPort()).toLatin1();
     const ScopedEnv lower("http_proxy", deadProxy);
     const ScopedEnv upper("HTTP_PROXY", deadProxy);
-    registry_.values["ProxyEnable"] = 0u;
-    registry_.values["ProxyServer"] = deadProxy.mid(7).toStdString();
+    registry_.SetSetting("ProxyEnable", 0u);
+    registry_.SetSetting("ProxyServer", deadProxy.mid(7).toStdString());
     NetworkPageLoader loader(registry_);
     Load(loader, Url("/list.htm"));
     EXPECT_EQ(loader.BodyText(), QStringLiteral("1.2.3.4:8080"));
 }
 
 TEST_F(PageLoaderTest, DeadProxyFailsTheLoad) {
-    registry_.values["ProxyEnable"] = 1u;
-    registry_.values["ProxyServer"] = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()).toStdString();
+    registry_.SetSetting("ProxyEnable", 1u);
+    registry_.SetSetting("ProxyServer",
+                         QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()).toStdString());
     NetworkPageLoader loader(registry_);
     Load(loader, Url("/list.htm"));
     EXPECT_FALSE(loader.BodyText().value_or(QString()).contains(kListMarker));
@@ -173,21 +166,21 @@ TEST_F(PageLoaderTest, LoadsGoThroughTheSystemProxyInForceWhenTheyStart) {
     ASSERT_TRUE(proxy.Start()) << proxy.Output().toStdString();
     NetworkPageLoader loader(registry_);
 
-    registry_.values["ProxyEnable"] = 1u;
-    registry_.values["ProxyServer"] =
-        QStringLiteral("https=127.0.0.1:1;http=127.0.0.1:%1").arg(proxy.Port()).toStdString();
+    registry_.SetSetting("ProxyEnable", 1u);
+    registry_.SetSetting(
+        "ProxyServer", QStringLiteral("https=127.0.0.1:1;http=127.0.0.1:%1").arg(proxy.Port()).toStdString());
     Load(loader, Url("/ips.asp"));
     EXPECT_TRUE(loader.BodyText().value_or(QString()).contains(kLookupMarker));
     ASSERT_EQ(server_.Requests().size(), 1);
     EXPECT_TRUE(server_.Requests().back().HasHeader("Via"));
 
-    registry_.values["ProxyEnable"] = 0u;
+    registry_.SetSetting("ProxyEnable", 0u);
     Load(loader, Url("/ips.asp"));
     EXPECT_TRUE(loader.BodyText().value_or(QString()).contains(kLookupMarker));
     ASSERT_EQ(server_.Requests().size(), 2);
     EXPECT_FALSE(server_.Requests().back().HasHeader("Via"));
 
-    registry_.values["ProxyEnable"] = std::string("1");
+    registry_.SetSetting("ProxyEnable", std::string("1"));
     Load(loader, Url("/list.htm"));
     ASSERT_EQ(server_.Requests().size(), 3);
     EXPECT_TRUE(server_.Requests().back().HasHeader("Via"));

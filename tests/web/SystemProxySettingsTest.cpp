@@ -2,7 +2,7 @@
 
 #include "proxyswitch/InternetSettings.h"
 
-#include "tests/web/MapRegistry.h"
+#include "tests/fakes/FakeRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ServerCase{"1.2.3.4:80x", std::nullopt}, ServerCase{":8080", std::nullopt},
                       ServerCase{"ba<d:80", std::nullopt}));
 
-using test::MapRegistry;
+using test::FakeRegistry;
 
 TEST(SystemProxy, FollowsProxyEnable) {
     struct Row {
@@ -49,10 +49,10 @@ TEST(SystemProxy, FollowsProxyEnable) {
     const Row rows[] = {{std::nullopt, false}, {RegValue(0u), false},  {RegValue(1u), true},
                         {RegValue(7u), true},  {RegValue("0"), false}, {RegValue("1"), true}};
     for (const Row& row : rows) {
-        MapRegistry registry;
-        registry.values["ProxyServer"] = std::string("1.2.3.4:8080");
+        FakeRegistry registry;
+        registry.SetSetting("ProxyServer", std::string("1.2.3.4:8080"));
         if (row.enable) {
-            registry.values["ProxyEnable"] = *row.enable;
+            registry.SetSetting("ProxyEnable", *row.enable);
         }
         EXPECT_EQ(SystemHttpProxy(registry).has_value(), row.on);
         EXPECT_EQ(ProxyIsInForce(row.enable), row.on);
@@ -60,12 +60,12 @@ TEST(SystemProxy, FollowsProxyEnable) {
 }
 
 TEST(SystemProxy, UnusableServerMeansDirect) {
-    MapRegistry registry;
-    registry.values["ProxyEnable"] = 1u;
+    FakeRegistry registry;
+    registry.SetSetting("ProxyEnable", 1u);
     EXPECT_FALSE(SystemHttpProxy(registry).has_value());
-    registry.values["ProxyServer"] = 8080u;
+    registry.SetSetting("ProxyServer", 8080u);
     EXPECT_FALSE(SystemHttpProxy(registry).has_value());
-    registry.values["ProxyServer"] = std::string("nonsense:port");
+    registry.SetSetting("ProxyServer", std::string("nonsense:port"));
     EXPECT_FALSE(SystemHttpProxy(registry).has_value());
 }
 

@@ -1,4 +1,5 @@
 // Fetching the proxy list (Command1 and WebBrowser1), selecting an entry and exporting the list.
+#include "tests/window/ExportTestSupport.h"
 #include "tests/window/WindowTestSupport.h"
 
 #include <QDir>
@@ -8,10 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <vector>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace kestrovan::test {
 namespace {
@@ -222,29 +220,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- export
 
-const QString kExportFailed = QStringLiteral("代理导出失败,无法写入文件.");
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-class ExportTest : public StartedWindowTest {
-protected:
-    QString Target(const QString& name = QStringLiteral("proxies.txt")) const { return dir.filePath(name); }
-    QStringList DirEntries() const {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    }
-
-    QTemporaryDir dir;
-};
-
 TEST_F(ExportTest, DialogAsksForAPlainNameWithTheOverwritePrompt) {
     W().Command2->click();
     ASSERT_EQ(h.saveDialog.Shown().size(), 1u);
@@ -306,59 +281,6 @@ TEST_F(ExportTest, DirectoryThatDoesNotExistIsReported) {
     W().Command2->click();
     EXPECT_EQ(NewLog(), QStringList{kExportFailed});
     EXPECT_TRUE(DirEntries().isEmpty());
-}
-
-TEST_F(ExportTest, ReadOnlyDirectoryKeepsTheOldFile) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes into read-only directories; the size-limit case covers this as root";
-    }
-    W().List1->addItems(kThreeEntries);
-    WriteFile(Target(), "old list\r\n");
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    h.saveDialog.QueueAnswer(Target());
-    W().Command2->click();
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(ReadAll(Target()), QByteArray("old list\r\n"));
-    EXPECT_EQ(NewLog(), QStringList{kExportFailed});
-}
-
-// Makes writes beyond a few bytes fail (EFBIG) for as long as it lives, also for root.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
-
-TEST_F(ExportTest, WriteThatFailsPartWayKeepsTheOldFile) {
-    QStringList entries;
-    for (int i = 0; i < 500; ++i) {
-        entries << QStringLiteral("10.0.%1.%2:8080").arg(i / 250).arg(i % 250);
-    }
-    W().List1->addItems(entries);
-    WriteFile(Target(), "old list\r\n");
-    h.saveDialog.QueueAnswer(Target());
-    {
-        const FileSizeLimit limit(64);
-        W().Command2->click();
-    }
-    EXPECT_EQ(ReadAll(Target()), QByteArray("old list\r\n"));
-    EXPECT_EQ(NewLog(), QStringList{kExportFailed});
-    EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("proxies.txt")}) << "the partial file is removed";
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 namespace kestrovan::test {
 namespace {
 
-const std::string kCreateKey = std::string("create ") + kSettingsSubKey;
+const std::string kCreateKey = std::string("create 80000001 ") + kSettingsSubKey;
+const std::string kSetServer = "set 1234 ProxyServer 0 1 [31302E302E302E313A38303830] 13";
+const std::string kSetFlagOn = "set 1234 ProxyEnable 0 4 [01000000] 4";
 
 std::string Dword(std::uint32_t value) {
     std::string data(4, '\0');
@@ -42,8 +44,8 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
 
     W().Command5->click();
 
-    const std::vector<std::string> expected{kCreateKey, "set ProxyServer 1 13", "close",
-                                            kCreateKey, "set ProxyEnable 4 4",  "close"};
+    const std::vector<std::string> expected{kCreateKey, kSetServer, "close 1234",
+                                            kCreateKey, kSetFlagOn, "close 1234"};
     EXPECT_EQ(h.registry.Calls(), expected);
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_EQ(callsAtNotification, expected.size()) << "the notification comes last";
@@ -66,12 +68,12 @@ TEST_F(SwitchTest, EnableWithAnEmptyPortKeepsTheColon) {
 
 TEST_F(SwitchTest, FailedServerWriteStillWritesTheFlagAndNotifies) {
     SelectEntry(QStringLiteral("10.0.0.1:8080"));
-    h.registry.FailCallsStartingWith("set ProxyServer");
+    h.registry.FailCalls("set", "ProxyServer");
 
     W().Command5->click();
 
-    EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, "set ProxyServer 1 13", "close",
-                                                            kCreateKey, "set ProxyEnable 4 4", "close"}));
+    EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, kSetServer, "close 1234", kCreateKey,
+                                                            kSetFlagOn, "close 1234"}));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(1)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_TRUE(NewLog().isEmpty());
@@ -84,8 +86,9 @@ TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
 
     W().Command6->click();
 
-    EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, "delete ProxyServer", "close",
-                                                            kCreateKey, "set ProxyEnable 4 4", "close"}));
+    EXPECT_EQ(h.registry.Calls(),
+              (std::vector<std::string>{kCreateKey, "delete 1234 ProxyServer", "close 1234", kCreateKey,
+                                        "set 1234 ProxyEnable 0 4 [00000000] 4", "close 1234"}));
     EXPECT_EQ(Setting("ProxyServer"), std::nullopt);
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);

@@ -1,29 +1,13 @@
 #include "platform/linux/regtool/RegCommand.h"
 
+#include "platform/RootKeyNames.h"
 #include "text/AsciiText.h"
 
-#include <array>
 #include <charconv>
 
 namespace kestrovan {
 
 namespace {
-
-struct RootName {
-    std::string_view longName;
-    std::string_view shortName; // empty: no short form
-    RegHandle handle;
-};
-
-constexpr std::array<RootName, 7> kRoots{{
-    {"HKEY_CLASSES_ROOT", "HKCR", kHkeyClassesRoot},
-    {"HKEY_CURRENT_USER", "HKCU", kHkeyCurrentUser},
-    {"HKEY_LOCAL_MACHINE", "HKLM", kHkeyLocalMachine},
-    {"HKEY_USERS", "HKU", kHkeyUsers},
-    {"HKEY_PERFORMANCE_DATA", "", kHkeyPerformanceData},
-    {"HKEY_CURRENT_CONFIG", "HKCC", kHkeyCurrentConfig},
-    {"HKEY_DYN_DATA", "", kHkeyDynData},
-}};
 
 constexpr std::string_view kInvalidSyntax = "ERROR: Invalid syntax.";
 
@@ -48,7 +32,7 @@ RegParseError Error(std::string_view message) {
 } // namespace
 
 std::optional<std::pair<RegHandle, std::string>> RegRootFromName(std::string_view name) {
-    for (const auto& root : kRoots) {
+    for (const RootKeyName& root : kRootKeyNames) {
         if (EqualsIgnoringCase(name, root.longName) ||
             (!root.shortName.empty() && EqualsIgnoringCase(name, root.shortName))) {
             return std::pair{root.handle, std::string(root.longName)};
@@ -146,9 +130,8 @@ std::variant<RegCommand, RegParseError> ParseRegCommand(const std::vector<std::s
             return Error("ERROR: Invalid syntax. Specify valid numeric value for '/d'.");
         }
         command.type = kRegDword;
-        for (int shift = 0; shift < 32; shift += 8) {
-            command.data.push_back(static_cast<std::byte>((*number >> shift) & 0xff));
-        }
+        const auto bytes = DwordBytes(*number);
+        command.data.assign(bytes.begin(), bytes.end());
     } else {
         return Error("ERROR: Invalid type; use REG_SZ or REG_DWORD.");
     }

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Puts the Windows SDK (Qt 6.4.2 and libxml2 for x86_64-w64-mingw32, posix threads) into a cache
+# folder and prints its prefix, the folder that holds lib/cmake/Qt6/qt.toolchain.cmake.
+#   scripts/windows-sdk.sh
+# The prebuilt tarball qt6-mingw-6.4.2-sdk.tar.xz is taken from ../shared/windows-sdk (beside this
+# checkout or beside the main checkout of its repository) or from $KESTROVAN_WINDOWS_SDK_DIR, when
+# its SHA-256 is the one below. Otherwise the same tree is built from Debian 12's source packages
+# with the recipe in scripts/windows-sdk/ (needs root and deb-src; tens of minutes on 2 cores).
+# KESTROVAN_WINDOWS_SDK_FROM_SOURCE=1 skips the tarball. Idempotent: a finished cache is reused.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+version=6.4.2
+tarball_name=qt6-mingw-${version}-sdk.tar.xz
+tarball_sha256=0e363ddfc85d52e547fb45c0cb24940d1d1b78a81cb870dca6668416117145b3
+cache="${KESTROVAN_WINDOWS_SDK_CACHE:-${XDG_CACHE_HOME:-${HOME}/.cache}/kestrovan/windows-sdk-${version}}"
+prefix="${cache}/qt6-mingw"
+stamp="${cache}/complete"
+
+say() { printf 'windows-sdk: %s\n' "$*" >&2; }
+
+mkdir -p "${cache}"
+# One maker at a time: ./test and a developer may ask at once.
+exec 9>"${cache}/lock"
+flock 9
+
+if [[ -f "${stamp}" && -f "${prefix}/lib/cmake/Qt6/qt.toolchain.cmake" ]]; then
+    echo "${prefix}"
+    exit 0
+fi
+rm -rf "${prefix}" "${stamp}"
+
+candidates=()
+[[ -n "${KESTROVAN_WINDOWS_SDK_DIR:-}" ]] && candidates+=("${KESTROVAN_WINDOWS_SDK_DIR}")
+candidates+=("${root}/../shared/windows-sdk")
+if common="$(git -C "${root}" rev-parse --path-format=absolute --git-common-dir 2>/dev/null)"; then
+    candidates+=("$(dirname "${common}")/../shared/windows-sdk")
+fi
+
+tarball=""
+[[ ${KESTROVAN_WINDOWS_SDK_FROM_SOURCE:-0} == 1 ]] && candidates=()
+for dir in "${candidates[@]}"; do
+    [[ -f "${dir}/${tarball_name}" ]] || continue
+    if [[ "$(sha256sum "${dir}/${tarball_name}" | cut -d' ' -f1)" == "${tarball_sha256}" ]]; then
+        tarball="${dir}/${tarball_name}"
+        break
+    fi
+    say "${dir}/${tarball_name} has another checksum; not used"
+done
+
+if [[ -n "${tarball}" ]]; then
+    say "unpacking ${tarball}"
+    tar -C "${cache}" -xJf "${tarball}"
+else
+    say "no prebuilt SDK found: building Qt ${version} and libxml2 for mingw-w64 from Debian's" \
+        "source packages; this takes tens of minutes (logs in ${cache}/work)"
+    if ((EUID != 0)); then
+        say "the recipe installs packages and adds deb-src lines: run it as root"
+        exit 1
+    fi
+    work="${cache}/work"
+    mkdir -p "${work}"
+    "${root}/scripts/windows-sdk/build-qt-mingw.sh" "${work}" "${prefix}" >&2
+    "${root}/scripts/windows-sdk/build-libxml2-mingw.sh" "${work}" "${prefix}" >&2
+    "${root}/scripts/windows-sdk/build-qt-mingw.sh" --pack "${work}" "${prefix}" >&2
+fi
+[[ -f "${prefix}/lib/cmake/Qt6/qt.toolchain.cmake" ]] || { say "no Qt toolchain file in ${prefix}"; exit 1; }
+touch "${stamp}"
+echo "${prefix}"

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Runs the packaged kestrovan.exe under Wine as a user would, against kestrovan-demo on 127.0.0.1:
+# the window maps with its caption at the design client size; clicks at the design coordinates
+# fetch the list, select its first entry and switch the proxy on and off, and `wine reg query`
+# reads the Internet Settings after each switch; the program ends through its close confirmation.
+#   scripts/wine-blackbox.sh INSTALL_DIR WINDOWS_BUILD_DIR LINUX_BUILD_DIR [SCREENSHOT.png]
+# Needs WINEPREFIX (an initialised prefix) and DISPLAY (an X server without a window manager, as
+# xvfb-run gives). Exits non-zero on the first check that fails.
+set -euo pipefail
+install_dir=$1 windows_build=$2 linux_build=$3 screenshot=${4:-}
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+started=${SECONDS}
+log() { printf '[%3ss] %s\n' "$((SECONDS - started))" "$*"; }
+fail() {
+    log "FAILED: $*"
+    exit 1
+}
+
+# The program's base addresses are fixed at build time; the demo serves them.
+port_of() {
+    local url
+    url=$(sed -n "s|^$1:[A-Z]*=||p" "${windows_build}/CMakeCache.txt")
+    [[ ${url} =~ ^http://127\.0\.0\.1:([0-9]+)$ ]] || fail "$1 is ${url}, not a loopback address"
+    echo "${BASH_REMATCH[1]}"
+}
+scratch=$(mktemp -d)
+demo_pid="" program_pid=""
+cleanup() {
+    for pid in ${program_pid} ${demo_pid}; do
+        kill "${pid}" 2>/dev/null || true
+        wait "${pid}" 2>/dev/null || true
+    done
+    rm -rf "${scratch}"
+}
+trap cleanup EXIT
+"${linux_build}/demo/kestrovan-demo" --home-port "$(port_of KESTROVAN_HOME_URL)" \
+    --lookup-port "$(port_of KESTROVAN_LOOKUP_URL)" >"${scratch}/demo.log" 2>&1 &
+demo_pid=$!
+for _ in $(seq 50); do
+    grep -q "lookup service" "${scratch}/demo.log" 2>/dev/null && break
+    kill -0 "${demo_pid}" 2>/dev/null || fail "kestrovan-demo: $(cat "${scratch}/demo.log")"
+    sleep 0.1
+done
+
+reg_value() {
+    wine reg query "${key}" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name { print $3 }'
+}
+wait_for_log() {
+    for _ in $(seq 100); do
+        grep -q "$1" "${scratch}/demo.log" && return 0
+        sleep 0.2
+    done
+    fail "the demo never saw $1"
+}
+
+log "starting ${install_dir}/kestrovan.exe"
+(cd "${install_dir}" && exec wine kestrovan.exe) >"${scratch}/wine.log" 2>&1 &
+program_pid=$!
+window=""
+for _ in $(seq 150); do
+    window=$(xdotool search --name '^【Tolvaren】$' 2>/dev/null | head -n 1) && [[ -n ${window} ]] && break
+    kill -0 "${program_pid}" 2>/dev/null || fail "the program ended: $(cat "${scratch}/wine.log")"
+    sleep 0.2
+done
+[[ -n ${window} ]] || fail "no window captioned 【Tolvaren】"
+size=$(xwininfo -id "${window}" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+log "window 【Tolvaren】 mapped, client ${size}"
+[[ ${size} == 552x387 ]] || fail "client size ${size}, not the design 8280x5805 twips (552x387)"
+
+# Design coordinates in pixels (15 twips each) within the client area: Frame1 sits at 8,8.
+click() {
+    xdotool mousemove --window "${window}" "$1" "$2" click 1
+    sleep 0.3
+}
+fetch_x=59 fetch_y=52 enable_y=244 disable_y=292 exit_y=340 entry_x=150 entry_y=42
+
+log "click 获取代理"
+click "${fetch_x}" "${fetch_y}"
+wait_for_log "GET /kestrovan.htm"
+sleep 4 # the page-load handler pauses 2000 ms before it parses
+log "click the first list entry, then 启用代理"
+click "${entry_x}" "${entry_y}"
+click "${fetch_x}" "${enable_y}"
+sleep 1
+server=$(reg_value ProxyServer) enable=$(reg_value ProxyEnable)
+log "reg query: ProxyServer ${server}, ProxyEnable ${enable}"
+[[ ${server} == 127.0.0.1:8080 && ${enable} == 0x1 ]] || fail "expected 127.0.0.1:8080 and 0x1"
+sleep 1.2 # one status tick
+[[ -n ${screenshot} ]] && import -window root -crop "552x387+$(xwininfo -id "${window}" |
+    awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x "+" y }')" \
+    "${screenshot}" && log "screenshot ${screenshot}"
+
+log "click 关闭代理"
+click "${fetch_x}" "${disable_y}"
+sleep 1
+enable=$(reg_value ProxyEnable)
+log "reg query: ProxyEnable ${enable}"
+[[ ${enable} == 0x0 ]] || fail "expected ProxyEnable 0x0"
+
+log "click 退出程序, OK in 退出提示"
+click "${fetch_x}" "${exit_y}"
+box=""
+for _ in $(seq 50); do
+    box=$(xdotool search --name '^退出提示$' 2>/dev/null | head -n 1) && [[ -n ${box} ]] && break
+    sleep 0.2
+done
+[[ -n ${box} ]] || fail "no confirmation box 退出提示"
+xdotool key --window "${box}" Return 2>/dev/null
+for _ in $(seq 50); do
+    kill -0 "${program_pid}" 2>/dev/null || break
+    sleep 0.2
+done
+kill -0 "${program_pid}" 2>/dev/null && fail "the program is still running after OK"
+wait "${program_pid}" || true
+program_pid=""
+log "the program ended"
