@@ -104,8 +104,11 @@ xvfb-run -a -n 140 -s "-screen 0 1024x768x24" "${root}/scripts/wine-blackbox.sh"
 
 phase "uninstalling"
 # The uninstaller runs from a copy of itself in the temporary folder; wine returns before it ends.
+# The copy needs the virtual display until it has removed the shortcut too (it goes after the
+# files), so the display stays up until both are gone.
 xvfb-run -a -n 140 bash -c 'wine "C:\Kestrovan\Uninstall.exe" /S
-    for _ in $(seq 50); do [[ -e $1 ]] || break; sleep 0.2; done' uninstall "${installed}/kestrovan.exe"
+    for _ in $(seq 600); do [[ -e $1 || -e $2 ]] || break; sleep 0.2; done' \
+    uninstall "${installed}/kestrovan.exe" "${shortcut}"
 if [[ -e ${installed}/kestrovan.exe || -e ${shortcut} ]]; then
     echo "the uninstaller left the program or its shortcut"
     status=1
