@@ -19,8 +19,8 @@ else()
 endif()
 set_target_properties(kestrovan PROPERTIES WIN32_EXECUTABLE ON)
 
-# What runs beside kestrovan.exe: the Qt DLLs it links, the platform and style plugins, libxml2
-# and the compiler's runtime.
+# What runs beside kestrovan.exe and kestrovan-check.exe: the Qt DLLs they link, the platform and
+# style plugins, libxml2, libcurl and the compiler's runtime.
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
               $<TARGET_FILE:Qt6::Network> DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
@@ -33,6 +33,7 @@ find_file(KESTROVAN_LIBXML2_DLL NAMES libxml2.dll libxml2-2.dll
 if(KESTROVAN_LIBXML2_DLL)
     install(FILES ${KESTROVAN_LIBXML2_DLL} DESTINATION .)
 endif()
+install(FILES $<TARGET_FILE:CURL::libcurl> DESTINATION .)
 if(MINGW)
     foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
         execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}

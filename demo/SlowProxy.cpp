@@ -108,7 +108,8 @@ private:
                 upstreamHead_ += line + "\r\n";
             }
         }
-        upstreamHead_ += "Connection: close\r\n\r\n";
+        // A forwarding proxy says so, as HTTP asks of it.
+        upstreamHead_ += "Via: " + parts[2].mid(5) + " kestrovan-demo\r\nConnection: close\r\n\r\n";
         stage_ = Stage::Waiting;
         emit proxy_->RequestHandled(LoggedLine(), 0);
         QTimer::singleShot(proxy_->DelayMs(), Qt::PreciseTimer, this, [this] { ConnectUpstream(); });

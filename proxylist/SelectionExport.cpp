@@ -1,10 +1,7 @@
 // Selecting an entry of List1, and exporting the list with Command2.
 #include "window/Frmhome.h"
 
-#include "proxylist/ExportText.h"
-
-#include <QSaveFile>
-#include <QStringEncoder>
+#include "proxylist/ExportFile.h"
 
 #include <vector>
 
@@ -40,16 +37,7 @@ void Frmhome::Command2_Click() {
     for (int i = 0; i < List1->count(); ++i) {
         entries.push_back(List1->item(i)->text().toStdU16String());
     }
-    // 8-bit text in the system's code page; ASCII goes out unchanged.
-    QStringEncoder toAnsi(QStringEncoder::System);
-    const QByteArray bytes = toAnsi.encode(QString::fromStdU16String(BuildExportText(entries)));
-
-    // Written beside the target and renamed into place: a failed write keeps the old file.
-    // The explicit flush matters: Qt 6.4's commit() overlooks a short write of its buffer
-    // (full disk, size limit) and would rename the truncated file over the old one.
-    QSaveFile file(*fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
+    if (!WriteExportFile(*fileName, entries)) {
         AppendLog(QStringLiteral("代理导出失败,无法写入文件."));
     }
 }

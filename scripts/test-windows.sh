@@ -83,6 +83,25 @@ WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")"
     KESTROVAN_DEMO_HOME=http://127.0.0.1:27480 KESTROVAN_DEMO_LOOKUP=http://127.0.0.1:27481 \
     KESTROVAN_TINYPROXY=127.0.0.1:27482 \
     wine "${build}/program/tests/windows_tests.exe" --gtest_brief=1 || status=1
+
+phase "kestrovan-check.exe against the same servers"
+# The tinyproxy works, a port where nothing listens refuses; the answer is a JSON list.
+printf '127.0.0.1:27489\r\n127.0.0.1:27482\r\nnot-an-entry\r\n' >"${scratch}/list.txt"
+WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")" \
+    wine "${build}/program/check/kestrovan-check.exe" --home http://127.0.0.1:27480 \
+    --lookup http://127.0.0.1:27481 --timeout 5 --json --list "$(winepath -w "${scratch}/list.txt")" \
+    --out "$(winepath -w "${scratch}/working.txt")" >"${scratch}/check.json" && check_status=0 || check_status=$?
+cat "${scratch}/check.json"
+if ((check_status != 0)) || ! python3 - "${scratch}/check.json" "${scratch}/working.txt" <<'PYTHON'; then
+import json, sys
+results = json.load(open(sys.argv[1], encoding="utf-8"))
+assert [r["entry"] for r in results] == ["127.0.0.1:27482", "127.0.0.1:27489", "not-an-entry"], results
+assert results[0]["working"] and [r.get("failure") for r in results[1:]] == ["refused", "unusable-entry"]
+assert open(sys.argv[2], "rb").read() == b"127.0.0.1:27482\r\n"
+PYTHON
+    echo "kestrovan-check.exe: exit ${check_status}, or not the expected results"
+    status=1
+fi
 kill "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
 wait "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
 demo_pid="" tinyproxy_pid=""
@@ -90,7 +109,8 @@ demo_pid="" tinyproxy_pid=""
 phase "installing ${installer##*/} in the prefix"
 xvfb-run -a -n 140 wine "${installer}" /S '/D=C:\Kestrovan'
 installed="${WINEPREFIX}/drive_c/Kestrovan"
-for file in kestrovan.exe Uninstall.exe Qt6Core.dll libxml2.dll libstdc++-6.dll platforms/qwindows.dll \
+for file in kestrovan.exe kestrovan-check.exe Uninstall.exe Qt6Core.dll libxml2.dll libcurl.dll libstdc++-6.dll \
+    platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll; do
     [[ -f ${installed}/${file} ]] || { echo "not installed: ${file}"; status=1; }
 done

@@ -1,6 +1,5 @@
 #include "web/NetworkPageLoader.h"
 
-#include "web/PageDecoding.h"
 #include "web/ReplyStatus.h"
 #include "web/PageText.h"
 #include "web/RequestSetup.h"
@@ -35,18 +34,6 @@ QNetworkProxy ProxyFor(RegistryReader& registry) {
         return QNetworkProxy(QNetworkProxy::NoProxy);
     }
     return QNetworkProxy(QNetworkProxy::HttpProxy, proxy->host, proxy->port);
-}
-
-std::optional<QString> TextOfAnswer(const QByteArray& body, const QByteArray& contentType) {
-    const QByteArray charset = CharsetFromContentType(contentType);
-    if (contentType.trimmed().toLower().startsWith("text/plain")) {
-        // A plain text document shows as preformatted text.
-        QString text = DecodePage(body, charset);
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(u'\r', u'\n');
-        return text;
-    }
-    return PageBodyText(body, charset);
 }
 
 } // namespace
@@ -119,7 +106,7 @@ void NetworkPageLoader::LoadFinished() {
 
 std::optional<QString> NetworkPageLoader::BodyText() const {
     if (unreadAnswer_) {
-        bodyText_ = TextOfAnswer(unreadAnswer_->body, unreadAnswer_->contentType);
+        bodyText_ = AnswerBodyText(unreadAnswer_->body, unreadAnswer_->contentType);
         unreadAnswer_.reset();
     }
     return bodyText_;

@@ -408,4 +408,15 @@ std::optional<QString> PageBodyText(QByteArrayView bytes, QByteArrayView content
     return BodyTextOfHtml(DecodePage(bytes, contentTypeCharset));
 }
 
+std::optional<QString> AnswerBodyText(QByteArrayView body, QByteArrayView contentType) {
+    const QByteArray charset = CharsetFromContentType(contentType);
+    if (contentType.trimmed().toByteArray().toLower().startsWith("text/plain")) {
+        QString text = DecodePage(body, charset);
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(u'\r', u'\n');
+        return text;
+    }
+    return PageBodyText(body, charset);
+}
+
 } // namespace kestrovan

@@ -18,4 +18,8 @@ std::optional<QString> BodyTextOfHtml(const QString& html);
 // of the answer's Content-Type (empty when it named none).
 std::optional<QString> PageBodyText(QByteArrayView bytes, QByteArrayView contentTypeCharset);
 
+// The text a browser shows for an answer of a server with this Content-Type value: a plain text
+// document as preformatted text with line breaks as "\n", anything else as PageBodyText.
+std::optional<QString> AnswerBodyText(QByteArrayView body, QByteArrayView contentType);
+
 } // namespace kestrovan

@@ -1,0 +1,114 @@
+#include "check/CheckOptions.h"
+
+#include "web/Endpoints.h"
+
+#include <QRegularExpression>
+
+namespace kestrovan {
+namespace {
+
+constexpr double kMaxTimeoutSeconds = 600;
+constexpr std::size_t kMaxConcurrency = 20'000;
+
+bool IsBaseAddress(const QString& text) {
+    static const QRegularExpression base(QStringLiteral("^http://[^/?#\\s]+$"));
+    return base.match(text).hasMatch();
+}
+
+} // namespace
+
+std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& arguments) {
+    const Endpoints configured = Endpoints::Configured();
+    CheckOptions options;
+    options.homeBase = configured.homeBase;
+    options.lookupBase = configured.lookupBase;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        std::optional<QString> inlineValue;
+        if (const qsizetype equals = name.indexOf(u'='); name.startsWith(QLatin1String("--")) && equals > 0) {
+            inlineValue = name.mid(equals + 1);
+            name.truncate(equals);
+        }
+        const auto value = [&]() -> std::optional<QString> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < arguments.size()) {
+                return arguments[++i];
+            }
+            return std::nullopt;
+        };
+        const auto missing = [&] { return UsageError{QStringLiteral("选项 %1 缺少参数").arg(name)}; };
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            options.help = true;
+        } else if (name == QLatin1String("--json")) {
+            options.json = true;
+        } else if (name == QLatin1String("--list")) {
+            options.listFile = value();
+            if (!options.listFile || options.listFile->isEmpty()) {
+                return missing();
+            }
+        } else if (name == QLatin1String("--out")) {
+            options.outFile = value();
+            if (!options.outFile || options.outFile->isEmpty()) {
+                return missing();
+            }
+        } else if (name == QLatin1String("--timeout")) {
+            const std::optional<QString> text = value();
+            bool ok = false;
+            const double seconds = text ? text->toDouble(&ok) : 0;
+            if (!ok || !(seconds >= 0.1 && seconds <= kMaxTimeoutSeconds)) {
+                return UsageError{QStringLiteral("--timeout 须为 0.1 到 600 之间的秒数")};
+            }
+            options.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+        } else if (name == QLatin1String("--concurrency")) {
+            const std::optional<QString> text = value();
+            bool ok = false;
+            const qulonglong count = text ? text->toULongLong(&ok) : 0;
+            if (!ok || count < 1 || count > kMaxConcurrency) {
+                return UsageError{QStringLiteral("--concurrency 须为 1 到 20000 之间的整数")};
+            }
+            options.concurrency = static_cast<std::size_t>(count);
+        } else if (name == QLatin1String("--home") || name == QLatin1String("--lookup")) {
+            const std::optional<QString> base = value();
+            if (!base || !IsBaseAddress(*base)) {
+                return UsageError{QStringLiteral("%1 须为 http://主机[:端口] 形式的地址").arg(name)};
+            }
+            (name == QLatin1String("--home") ? options.homeBase : options.lookupBase) = *base;
+        } else {
+            return UsageError{QStringLiteral("未知的参数: %1").arg(name)};
+        }
+    }
+    return options;
+}
+
+QString CheckHelpText() {
+    return QStringLiteral("用法: kestrovan-check [选项]\n"
+                          "\n"
+                          "同时检测代理列表中的全部代理, 不改动系统代理设置。每个代理的检测与主程序的\n"
+                          "\"测试速度\"相同: 经由该代理加载IP查询服务的结果页, 在时限内收到带有查询结果的\n"
+                          "页面即为可用, 延时以0.1秒为单位。\n"
+                          "\n"
+                          "代理来源 (默认为主页的代理列表页, 最多990个):\n"
+                          "  --list 文件       从导出格式的文本文件读取, 每行一个 主机:端口 (CR LF 或 LF);\n"
+                          "                    文件名为 - 时从标准输入读取\n"
+                          "\n"
+                          "选项:\n"
+                          "  --timeout 秒      每个代理的时限, 默认15\n"
+                          "  --concurrency 数  同时检测的代理数, 默认1000\n"
+                          "  --json            以JSON输出结果\n"
+                          "  --out 文件        把可用代理按延时顺序写入文件, 格式与主程序导出的相同\n"
+                          "  --home 地址       主页地址 (http://主机[:端口]), 默认 %1\n"
+                          "  --lookup 地址     IP查询服务地址, 默认 %2\n"
+                          "  --help            显示本说明\n"
+                          "\n"
+                          "结果按延时排序, 可用的在前。失败原因: 连接被拒绝、连接超时、代理返回错误状态、\n"
+                          "页面无查询结果、页面过大、连接中断、代理格式错误。在终端上运行时, 标准错误输出\n"
+                          "显示进度。列表页经由环境变量 http_proxy 所指的代理获取 (若有)。\n"
+                          "\n"
+                          "退出状态: 0 至少一个代理可用; 1 没有可用的代理; 2 参数错误、无法获取代理列表或\n"
+                          "无法写入文件。\n")
+        .arg(Endpoints::Configured().homeBase, Endpoints::Configured().lookupBase);
+}
+
+} // namespace kestrovan

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+
+namespace kestrovan {
+
+// The command line's streams as this platform has them: UTF-8 on a POSIX terminal or in a pipe,
+// wide characters on a Windows console.
+enum class ConsoleStream { Out, Error };
+
+void WriteConsoleText(ConsoleStream stream, const QString& text);
+bool IsConsoleTerminal(ConsoleStream stream);
+
+// Raises the limit of open sockets as far as the system allows and returns how many transfers
+// may be under way at once with it.
+std::size_t RaiseConnectionLimit();
+
+} // namespace kestrovan

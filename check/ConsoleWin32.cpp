@@ -1,0 +1,44 @@
+#include "check/Console.h"
+
+#include <windows.h>
+
+namespace kestrovan {
+namespace {
+
+HANDLE HandleOf(ConsoleStream stream) {
+    return GetStdHandle(stream == ConsoleStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode) != 0;
+}
+
+} // namespace
+
+void WriteConsoleText(ConsoleStream stream, const QString& text) {
+    const HANDLE handle = HandleOf(stream);
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+        return;
+    }
+    DWORD written = 0;
+    if (IsConsole(handle)) {
+        // A console shows Chinese whatever its code page when it is handed wide characters.
+        WriteConsoleW(handle, reinterpret_cast<const wchar_t*>(text.utf16()), static_cast<DWORD>(text.size()),
+                      &written, nullptr);
+        return;
+    }
+    const QByteArray bytes = text.toUtf8();
+    WriteFile(handle, bytes.constData(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool IsConsoleTerminal(ConsoleStream stream) {
+    return IsConsole(HandleOf(stream));
+}
+
+std::size_t RaiseConnectionLimit() {
+    // Sockets are no file descriptors here; the system sets no lower bound than memory.
+    return 1'000'000;
+}
+
+} // namespace kestrovan

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace kestrovan {
+
+// One page to load: its address, the HTTP proxy it goes through and how long it may take.
+struct PageRequest {
+    std::string url;
+    // "host:port" of the HTTP proxy for this load alone; empty: the proxy variables of the
+    // environment, as for any command-line tool.
+    std::string proxy;
+    std::chrono::milliseconds timeout{15'000};
+};
+
+// How a load ended short of a whole answer.
+enum class FetchError {
+    None,            // an answer came, whatever its status
+    CouldNotConnect, // the proxy (or the server, when direct) refused or could not be reached
+    TimedOut,        // the time was up before the whole answer had come
+    TooLarge,        // the answer outgrew the page cap or the memory budget of all loads
+    Broken,          // the connection broke, or what came was no HTTP answer
+};
+
+struct PageAnswer {
+    FetchError error = FetchError::None;
+    long status = 0; // the final HTTP status; 0 when none came
+    QByteArray body;
+    QByteArray contentType;
+    std::chrono::milliseconds elapsed{0}; // on the network: from when libcurl began the load to its end
+};
+
+struct FetchLimits {
+    std::size_t concurrency = 1000;
+    // The page loader's cap: a larger page is a failed load.
+    qint64 maxBodyBytes = 4 * 1024 * 1024;
+    // The bodies of all loads under way together; a load that would pass it fails as too large.
+    qint64 bufferBudgetBytes = 256 * 1024 * 1024;
+    // Redirects are followed only on the server asked, as the page loader follows them.
+    int maxRedirects = 10;
+};
+
+struct FetchCallbacks {
+    // A load has ended; the answer's body is the callee's to keep or drop.
+    std::function<void(std::size_t index, PageAnswer answer)> done;
+    // Called between network events, at least once a second.
+    std::function<void()> tick;
+};
+
+// Loads the pages, up to limits.concurrency at once, in the calling thread, and reports each as it
+// ends. Returns once all have ended.
+void FetchPages(std::span<const PageRequest> requests, const FetchLimits& limits,
+                const FetchCallbacks& callbacks);
+
+} // namespace kestrovan

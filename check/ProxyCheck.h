@@ -1,0 +1,43 @@
+#pragma once
+
+#include "check/PageFetches.h"
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrovan {
+
+// Why a proxy failed its check.
+enum class CheckFailure {
+    UnusableEntry, // the entry is not host:port
+    Refused,       // no connection to the proxy
+    TimedOut,      // no result page within the time limit
+    ErrorStatus,   // the proxy answered with an HTTP error status
+    NoMarker,      // a page came, but not the lookup result
+    TooLarge,      // the answer was larger than any page of the lookup service
+    Broken,        // the connection broke, or what came was no HTTP answer
+};
+
+struct CheckResult {
+    std::optional<CheckFailure> failure; // nullopt: the proxy works
+    int ticks = 0;                       // tenths of a second until the page came
+    long status = 0;                     // the HTTP status of the answer, 0 when none came
+};
+
+// The proxy of an entry of the list, as the window splits it: the host before the first ":", the
+// port after it. nullopt unless the host is a plain name or IPv4 address and the port a number
+// from 1 to 65535; such an entry is never handed to the network.
+struct ProxyAddress {
+    std::string host;
+    int port = 0;
+};
+std::optional<ProxyAddress> ParseProxyEntry(std::u16string_view entry);
+
+// The outcome of loading the lookup result page through the proxy: it works when the page shows
+// the result marker, as the window's speed test decides.
+CheckResult ClassifyCheck(const PageAnswer& answer);
+
+} // namespace kestrovan

@@ -1,0 +1,255 @@
+#include "check/CheckOptions.h"
+#include "check/CheckReport.h"
+#include "check/EntrySources.h"
+#include "check/ProxyCheck.h"
+#include "demo/DemoContent.h"
+#include "demo/SiteServer.h"
+#include "demo/SlowProxy.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace kestrovan {
+namespace {
+
+TEST(CheckEntryTest, OnlyHostAndPortReachTheNetwork) {
+    const struct {
+        std::u16string entry;
+        bool usable;
+    } cases[] = {
+        {u"127.0.0.1:8080", true}, {u"proxy-1.example:3128", true},
+        {u"1.2.3.4:65535", true},  {u"1.2.3.4:0", false},
+        {u"1.2.3.4:65536", false}, {u"1.2.3.4:", false},
+        {u":8080", false},         {u"1.2.3.4", false},
+        {u"1.2.3.4:80:80", false}, {u"a b:80", false},
+        {u"host/x:80", false},     {u"h\u00e9:80", false},
+        {u"1.2.3.4:0080x", false}, {u"[::1]:80", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseProxyEntry(c.entry).has_value(), c.usable)
+            << QString::fromStdU16String(c.entry).toStdString();
+    }
+    const auto proxy = ParseProxyEntry(u"10.0.0.1:00080");
+    ASSERT_TRUE(proxy);
+    EXPECT_EQ(proxy->host, "10.0.0.1");
+    EXPECT_EQ(proxy->port, 80);
+}
+
+TEST(CheckEntryTest, ListFilesInEitherLineEnding) {
+    EXPECT_EQ(EntriesOfListFile("a:1\r\nb:2\r\n\r\n  c:3 \nd:4"),
+              (std::vector<std::u16string>{u"a:1", u"b:2", u"c:3", u"d:4"}));
+    EXPECT_TRUE(EntriesOfListFile("\r\n").empty());
+}
+
+TEST(CheckOptionsTest, BadUsageIsRefused) {
+    for (const QStringList& arguments :
+         {QStringList{"--timeout", "0"}, QStringList{"--timeout=abc"}, QStringList{"--concurrency", "0"},
+          QStringList{"--concurrency=99999999"}, QStringList{"--list"}, QStringList{"--home", "ftp://x"},
+          QStringList{"--lookup=http://x/path"}, QStringList{"--frobnicate"}}) {
+        EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCheckOptions(arguments)))
+            << arguments.join(' ').toStdString();
+    }
+    const auto parsed = ParseCheckOptions({"--timeout=2.5", "--concurrency", "7", "--list", "-", "--json"});
+    ASSERT_TRUE(std::holds_alternative<CheckOptions>(parsed));
+    const auto& options = std::get<CheckOptions>(parsed);
+    EXPECT_EQ(options.timeout.count(), 2500);
+    EXPECT_EQ(options.concurrency, 7u);
+    EXPECT_EQ(options.listFile, QStringLiteral("-"));
+}
+
+TEST(CheckClassifyTest, TheMarkerDecidesAndFailuresKeepTheirClass) {
+    const auto answer = [](FetchError error, long status, QByteArray body, QByteArray type = "text/html") {
+        return PageAnswer{error, status, std::move(body), std::move(type), std::chrono::milliseconds(1234)};
+    };
+    const QByteArray result = QStringLiteral("<body>本站主数据：北京 参考数据一：x</body>").toUtf8();
+    const struct {
+        PageAnswer answer;
+        std::optional<CheckFailure> failure;
+    } cases[] = {
+        {answer(FetchError::None, 200, result), std::nullopt},
+        // The window takes any answer that shows the result, whatever its status.
+        {answer(FetchError::None, 500, result), std::nullopt},
+        {answer(FetchError::None, 502, "<body>Bad Gateway</body>"), CheckFailure::ErrorStatus},
+        {answer(FetchError::None, 200, "<body>welcome</body>"), CheckFailure::NoMarker},
+        // The marker inside a script is no text a browser shows.
+        {answer(FetchError::None, 200, "<script>本站主数据：</script>"), CheckFailure::NoMarker},
+        {answer(FetchError::CouldNotConnect, 0, {}), CheckFailure::Refused},
+        {answer(FetchError::TimedOut, 0, {}), CheckFailure::TimedOut},
+        {answer(FetchError::TooLarge, 200, {}), CheckFailure::TooLarge},
+        {answer(FetchError::Broken, 0, {}), CheckFailure::Broken},
+    };
+    for (const auto& c : cases) {
+        const CheckResult checked = ClassifyCheck(c.answer);
+        EXPECT_EQ(checked.failure, c.failure) << c.answer.status << ' ' << c.answer.body.toStdString();
+        EXPECT_EQ(checked.ticks, 12);
+    }
+}
+
+TEST(CheckReportTest, WorkingEntriesComeFirstFastestFirst) {
+    const auto entry = [](std::u16string text, std::optional<CheckFailure> failure, int ticks) {
+        return CheckedEntry{std::move(text), CheckResult{failure, ticks, 0}};
+    };
+    const std::vector<CheckedEntry> ordered = ReportOrder(
+        {entry(u"dead:1", CheckFailure::Refused, 0), entry(u"slow:2", std::nullopt, 31),
+         entry(u"odd\x1b[2J:3", CheckFailure::UnusableEntry, 0), entry(u"fast:4", std::nullopt, 2)});
+    EXPECT_EQ(WorkingEntries(ordered), (std::vector<std::u16string>{u"fast:4", u"slow:2"}));
+    EXPECT_EQ(ordered[2].entry, u"dead:1");
+    const QString table = ReportTable(ordered);
+    EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nfast:4 +延时:0.2秒\n"))))
+        << table.toStdString();
+    EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nslow:2 +延时:3.1秒\n"))));
+    // An entry from a remote page cannot drive the terminal.
+    EXPECT_FALSE(table.contains(u'\x1b'));
+    EXPECT_TRUE(table.endsWith(QStringLiteral("检测结束,共4个,可用2个.\n")));
+}
+
+// --- the program against loopback proxies ---
+
+struct CheckRun {
+    int exitCode = -1;
+    QJsonArray results;
+    QByteArray stdOut;
+    QByteArray stdErr;
+    qint64 elapsedMs = 0;
+};
+
+// Runs kestrovan-check while this thread's servers keep answering.
+CheckRun RunCheck(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(KESTROVAN_CHECK_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (process.state() != QProcess::NotRunning) {
+        loop.exec();
+    }
+    CheckRun run;
+    run.elapsedMs = clock.elapsed();
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.stdOut = process.readAllStandardOutput();
+    run.stdErr = process.readAllStandardError();
+    run.results = QJsonDocument::fromJson(run.stdOut).array();
+    return run;
+}
+
+class CheckProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(lookup.Listen());
+        lookup.ServeLookupService();
+        ASSERT_TRUE(proxy.Listen());
+        for (SiteServer* server : {&silent, &failing, &elsewhere, &home}) {
+            ASSERT_TRUE(server->Listen());
+        }
+        silent.SetAnswer(QStringLiteral("/ips.asp"),
+                         SiteAnswer{.body = {}, .extraHeaders = {}, .hang = true});
+        failing.SetAnswer(QStringLiteral("/ips.asp"),
+                          SiteAnswer{.status = 502, .body = "<body>Bad Gateway</body>", .extraHeaders = {}});
+        elsewhere.SetAnswer(QStringLiteral("/ips.asp"),
+                            SiteAnswer{.body = "<body>欢迎光临</body>", .extraHeaders = {}});
+        // A port where nothing listens: taken, then given back.
+        QTcpServer taken;
+        ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
+        refusingPort = taken.serverPort();
+    }
+
+    static QString At(quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    QStringList CommonArguments() const {
+        return {"--lookup", lookup.BaseUrl(), "--home", home.BaseUrl(), "--json", "--timeout", "2"};
+    }
+
+    SiteServer lookup;
+    SlowProxy proxy{300};
+    SiteServer silent;
+    SiteServer failing;
+    SiteServer elsewhere;
+    SiteServer home;
+    quint16 refusingPort = 0;
+};
+
+TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritten) {
+    QTemporaryDir folder;
+    const QString out = folder.filePath(QStringLiteral("working.txt"));
+    const QStringList entries{At(refusingPort),
+                              At(silent.Port()),
+                              At(failing.Port()),
+                              At(elsewhere.Port()),
+                              QStringLiteral("not an entry"),
+                              At(proxy.Port())};
+    const CheckRun run = RunCheck(CommonArguments() << "--list"
+                                                    << "-"
+                                                    << "--out" << out,
+                                  (entries.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    ASSERT_EQ(run.results.size(), 6) << run.stdOut.toStdString();
+    const QJsonObject working = run.results[0].toObject();
+    EXPECT_EQ(working["entry"].toString(), At(proxy.Port()));
+    // The proxy waits 0.3 s: three ticks, maybe four on a loaded machine.
+    EXPECT_GE(working["seconds"].toDouble(), 0.3);
+    EXPECT_LE(working["seconds"].toDouble(), 0.5);
+    const QStringList expected{"refused", "timed-out", "error-status", "no-marker", "unusable-entry"};
+    for (int i = 1; i < 6; ++i) {
+        EXPECT_EQ(run.results[i].toObject()["failure"].toString(), expected[i - 1]) << i;
+    }
+    EXPECT_EQ(run.results[3].toObject()["status"].toInt(), 502);
+    // All at once: the silent proxy's two seconds are the whole wait.
+    EXPECT_LT(run.elapsedMs, 3500);
+
+    QFile written(out);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), (At(proxy.Port()) + QStringLiteral("\r\n")).toUtf8());
+}
+
+TEST_F(CheckProgramTest, ConcurrencyBoundsTheChecksUnderWay) {
+    // Six silent proxies, two at a time, 0.5 s each: three rounds.
+    const QString list = QStringList(6, At(silent.Port())).join(u'\n');
+    const CheckRun run = RunCheck(CommonArguments() << "--timeout"
+                                                    << "0.5"
+                                                    << "--concurrency"
+                                                    << "2"
+                                                    << "--list"
+                                                    << "-",
+                                  list.toUtf8());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.results.size(), 6);
+    EXPECT_GE(run.elapsedMs, 1500);
+    EXPECT_LT(run.elapsedMs, 3500);
+}
+
+TEST_F(CheckProgramTest, TheListPageIsReadAsTheWindowReadsIt) {
+    // The page counts as the list only when "8080" shows on it.
+    home.ServeHomeSite(DemoContent({At(proxy.Port()), At(refusingPort), QStringLiteral("127.0.0.9:8080")}));
+    CheckRun run = RunCheck(CommonArguments());
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    ASSERT_EQ(run.results.size(), 3);
+    EXPECT_EQ(run.results[0].toObject()["entry"].toString(), At(proxy.Port()));
+
+    // A page without the list, and a site that is not there: no list to check.
+    home.SetAnswer(QStringLiteral("/kestrovan.htm"),
+                   SiteAnswer{.body = "<body>维护中</body>", .extraHeaders = {}});
+    run = RunCheck(CommonArguments());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(run.stdErr).contains(QStringLiteral("代理获取失败,未找到代理列表.")));
+    run = RunCheck(CommonArguments() << "--home" << QStringLiteral("http://") + At(refusingPort));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(run.stdErr).contains(QStringLiteral("连接服务器失败,请稍候重试.")));
+    EXPECT_EQ(RunCheck({"--timeout", "x"}).exitCode, 2);
+}
+
+} // namespace
+} // namespace kestrovan
