@@ -1,13 +1,11 @@
 // kestrovan-check: checks every proxy of a list at once, without touching the system setting.
 #include "check/CheckCommand.h"
 
-#include <QString>
-#include <QStringList>
+#include <QCoreApplication>
 
 int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    return kestrovan::RunCheckCommand(arguments);
+    // The application object reads the command line as the system hands it over: on Windows in
+    // UTF-16, so that file names outside the ANSI code page survive.
+    const QCoreApplication application(argc, argv);
+    return kestrovan::RunCheckCommand(QCoreApplication::arguments().mid(1));
 }
