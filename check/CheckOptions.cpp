@@ -83,6 +83,7 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
 }
 
 QString CheckHelpText() {
+    const Endpoints configured = Endpoints::Configured();
     return QStringLiteral("用法: kestrovan-check [选项]\n"
                           "\n"
                           "同时检测代理列表中的全部代理, 不改动系统代理设置。每个代理的检测与主程序的\n"
@@ -108,7 +109,7 @@ QString CheckHelpText() {
                           "\n"
                           "退出状态: 0 至少一个代理可用; 1 没有可用的代理; 2 参数错误、无法获取代理列表或\n"
                           "无法写入文件。\n")
-        .arg(Endpoints::Configured().homeBase, Endpoints::Configured().lookupBase);
+        .arg(configured.homeBase, configured.lookupBase);
 }
 
 } // namespace kestrovan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lookup/DelayText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +15,7 @@ struct CheckOptions {
     // Where the entries come from: the home site's list page when unset, "-" for standard input,
     // else a file in the export format.
     std::optional<QString> listFile;
-    std::chrono::milliseconds timeout{15'000};
+    std::chrono::milliseconds timeout{kSpeedTestTickLimit * 100}; // as long as the window's speed test
     std::size_t concurrency = 1000;
     bool json = false;
     std::optional<QString> outFile;

@@ -7,30 +7,32 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace kestrovan {
 namespace {
 
 constexpr qsizetype kMaxShownEntryLength = 60;
 
-const char* FailureKey(CheckFailure failure) {
-    switch (failure) {
-    case CheckFailure::UnusableEntry:
-        return "unusable-entry";
-    case CheckFailure::Refused:
-        return "refused";
-    case CheckFailure::TimedOut:
-        return "timed-out";
-    case CheckFailure::ErrorStatus:
-        return "error-status";
-    case CheckFailure::NoMarker:
-        return "no-marker";
-    case CheckFailure::TooLarge:
-        return "too-large";
-    case CheckFailure::Broken:
-        return "broken";
-    }
-    return "broken";
+struct FailureNames {
+    const char* key;          // in the JSON list
+    std::u16string_view text; // in the table
+};
+
+// In the order of CheckFailure.
+constexpr std::array<FailureNames, 7> kFailureNames{{
+    {"unusable-entry", u"代理格式错误"},
+    {"refused", u"连接被拒绝"},
+    {"timed-out", u"连接超时"},
+    {"error-status", u"代理返回错误状态"},
+    {"no-marker", u"页面无查询结果"},
+    {"too-large", u"页面过大"},
+    {"broken", u"连接中断"},
+}};
+
+const FailureNames& NamesOf(CheckFailure failure) {
+    return kFailureNames.at(static_cast<std::size_t>(failure));
 }
 
 QString Delay(const CheckResult& result) {
@@ -67,34 +69,26 @@ std::vector<CheckedEntry> ReportOrder(std::vector<CheckedEntry> checked) {
 }
 
 QString FailureText(const CheckResult& result) {
-    switch (result.failure.value_or(CheckFailure::Broken)) {
-    case CheckFailure::UnusableEntry:
-        return QStringLiteral("代理格式错误");
-    case CheckFailure::Refused:
-        return QStringLiteral("连接被拒绝");
-    case CheckFailure::TimedOut:
-        return QStringLiteral("连接超时");
-    case CheckFailure::ErrorStatus:
-        return QStringLiteral("代理返回错误状态 %1").arg(result.status);
-    case CheckFailure::NoMarker:
-        return QStringLiteral("页面无查询结果");
-    case CheckFailure::TooLarge:
-        return QStringLiteral("页面过大");
-    case CheckFailure::Broken:
-        return QStringLiteral("连接中断");
+    const CheckFailure failure = result.failure.value_or(CheckFailure::Broken);
+    QString text = QString::fromStdU16String(std::u16string(NamesOf(failure).text));
+    if (failure == CheckFailure::ErrorStatus) {
+        text += u' ' + QString::number(result.status);
     }
-    return {};
+    return text;
 }
 
 QString ReportTable(std::span<const CheckedEntry> ordered) {
+    QStringList shown;
     qsizetype width = 4;
     for (const CheckedEntry& checked : ordered) {
-        width = std::max(width, ShownEntry(checked.entry).size());
+        shown << ShownEntry(checked.entry);
+        width = std::max(width, shown.constLast().size());
     }
     QString table = QStringLiteral("代理").leftJustified(width - 2) + QStringLiteral("  结果\n");
     int working = 0;
-    for (const CheckedEntry& checked : ordered) {
-        table += ShownEntry(checked.entry).leftJustified(width) + QStringLiteral("  ");
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const CheckedEntry& checked = ordered[static_cast<std::size_t>(i)];
+        table += shown[i].leftJustified(width) + QStringLiteral("  ");
         if (checked.result.failure) {
             table += QStringLiteral("失败:") + FailureText(checked.result);
         } else {
@@ -113,7 +107,7 @@ QByteArray ReportJson(std::span<const CheckedEntry> ordered) {
         QJsonObject object{{QStringLiteral("entry"), QString::fromStdU16String(checked.entry)},
                            {QStringLiteral("working"), !checked.result.failure}};
         if (checked.result.failure) {
-            object.insert(QStringLiteral("failure"), QLatin1String(FailureKey(*checked.result.failure)));
+            object.insert(QStringLiteral("failure"), QLatin1String(NamesOf(*checked.result.failure).key));
             object.insert(QStringLiteral("reason"), FailureText(checked.result));
             if (checked.result.status != 0) {
                 object.insert(QStringLiteral("status"), static_cast<qint64>(checked.result.status));

@@ -49,8 +49,7 @@ ListPageEntries EntriesOfListPage(const PageAnswer& answer) {
         return {{}, QStringLiteral("连接服务器失败,请稍候重试.")};
     }
     const QString text = AnswerBodyText(answer.body, answer.contentType).value_or(QString());
-    // Only a page that holds the list marker is taken for the list, as in the window.
-    if (!text.contains(QLatin1String("8080"))) {
+    if (!text.contains(QStringView(kProxyListMarker))) {
         return {{}, QStringLiteral("代理获取失败,未找到代理列表.")};
     }
     return {ExtractProxyEntries(text.toStdU16String()).entries, {}};

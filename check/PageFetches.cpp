@@ -241,11 +241,10 @@ private:
         answer.status = status;
         answer.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(transfer.spent);
         answer.contentType = std::move(transfer.contentType);
-        budget_.remainingBytes += transfer.body.size();
         if (error == FetchError::None) {
-            answer.body = std::exchange(transfer.body, QByteArray());
+            answer.body = transfer.body; // shared, not copied
         }
-        transfer.body = QByteArray();
+        transfer.DropBody();
         if (callbacks_.done) {
             callbacks_.done(transfer.index, std::move(answer));
         }

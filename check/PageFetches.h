@@ -16,7 +16,7 @@ struct PageRequest {
     // "host:port" of the HTTP proxy for this load alone; empty: the proxy variables of the
     // environment, as for any command-line tool.
     std::string proxy;
-    std::chrono::milliseconds timeout{15'000};
+    std::chrono::milliseconds timeout{};
 };
 
 // How a load ended short of a whole answer.
@@ -37,7 +37,7 @@ struct PageAnswer {
 };
 
 struct FetchLimits {
-    std::size_t concurrency = 1000;
+    std::size_t concurrency = 1;
     // The page loader's cap: a larger page is a failed load.
     qint64 maxBodyBytes = 4 * 1024 * 1024;
     // The bodies of all loads under way together; a load that would pass it fails as too large.

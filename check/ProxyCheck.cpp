@@ -1,80 +1,56 @@
 #include "check/ProxyCheck.h"
 
 #include "lookup/ExtractLocation.h"
+#include "proxyswitch/InternetSettings.h"
 #include "web/PageText.h"
+
+#include <algorithm>
 
 namespace kestrovan {
 namespace {
 
-constexpr std::size_t kMaxHostLength = 253;
-
-bool IsHostCharacter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.' ||
-           c == u'-';
-}
-
-std::optional<int> ParsePort(std::u16string_view text) {
-    if (text.empty() || text.size() > 5) {
+std::optional<CheckFailure> TransportFailure(FetchError error) {
+    switch (error) {
+    case FetchError::None:
         return std::nullopt;
+    case FetchError::CouldNotConnect:
+        return CheckFailure::Refused;
+    case FetchError::TimedOut:
+        return CheckFailure::TimedOut;
+    case FetchError::TooLarge:
+        return CheckFailure::TooLarge;
+    case FetchError::Broken:
+        break;
     }
-    int port = 0;
-    for (const char16_t c : text) {
-        if (c < u'0' || c > u'9') {
-            return std::nullopt;
-        }
-        port = port * 10 + (c - u'0');
-    }
-    if (port < 1 || port > 65535) {
-        return std::nullopt;
-    }
-    return port;
+    return CheckFailure::Broken;
 }
 
 } // namespace
 
 std::optional<ProxyAddress> ParseProxyEntry(std::u16string_view entry) {
     const std::size_t colon = entry.find(u':');
-    if (colon == std::u16string_view::npos || colon == 0 || colon > kMaxHostLength) {
+    if (colon == std::u16string_view::npos ||
+        !std::all_of(entry.begin(), entry.end(), [](char16_t c) { return c < 0x80; })) {
         return std::nullopt;
     }
-    const std::u16string_view host = entry.substr(0, colon);
-    for (const char16_t c : host) {
-        if (!IsHostCharacter(c)) {
-            return std::nullopt;
-        }
-    }
-    const std::optional<int> port = ParsePort(entry.substr(colon + 1));
-    if (!port) {
+    // ASCII only from here, so narrowing keeps every character.
+    const std::string text(entry.begin(), entry.end());
+    const std::string_view host = std::string_view(text).substr(0, colon);
+    const std::optional<std::uint16_t> port = ParsePortNumber(std::string_view(text).substr(colon + 1));
+    if (!IsHostName(host) || !port) {
         return std::nullopt;
     }
-    return ProxyAddress{std::string(host.begin(), host.end()), *port};
+    return ProxyAddress{std::string(host), *port};
 }
 
 CheckResult ClassifyCheck(const PageAnswer& answer) {
-    CheckResult result;
-    result.status = answer.status;
-    result.ticks = static_cast<int>(answer.elapsed.count() / 100);
-    switch (answer.error) {
-    case FetchError::CouldNotConnect:
-        result.failure = CheckFailure::Refused;
-        return result;
-    case FetchError::TimedOut:
-        result.failure = CheckFailure::TimedOut;
-        return result;
-    case FetchError::TooLarge:
-        result.failure = CheckFailure::TooLarge;
-        return result;
-    case FetchError::Broken:
-        result.failure = CheckFailure::Broken;
-        return result;
-    case FetchError::None:
-        break;
+    CheckResult result{TransportFailure(answer.error), static_cast<int>(answer.elapsed.count() / 100),
+                       answer.status};
+    if (!result.failure && !AnswerBodyText(answer.body, answer.contentType)
+                                .value_or(QString())
+                                .contains(QStringView(kLocationFirstMarker))) {
+        result.failure = answer.status >= 400 ? CheckFailure::ErrorStatus : CheckFailure::NoMarker;
     }
-    const QString marker = QString::fromStdU16String(std::u16string(kLocationFirstMarker));
-    if (AnswerBodyText(answer.body, answer.contentType).value_or(QString()).contains(marker)) {
-        return result;
-    }
-    result.failure = answer.status >= 400 ? CheckFailure::ErrorStatus : CheckFailure::NoMarker;
     return result;
 }
 

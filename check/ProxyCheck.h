@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,11 +29,11 @@ struct CheckResult {
 };
 
 // The proxy of an entry of the list, as the window splits it: the host before the first ":", the
-// port after it. nullopt unless the host is a plain name or IPv4 address and the port a number
-// from 1 to 65535; such an entry is never handed to the network.
+// port after it. nullopt unless the host is a host name (or IPv4 address) and the port a number
+// from 1 to 65535, as the proxy setting reads them; such an entry is never handed to the network.
 struct ProxyAddress {
     std::string host;
-    int port = 0;
+    std::uint16_t port = 0;
 };
 std::optional<ProxyAddress> ParseProxyEntry(std::u16string_view entry);
 

@@ -7,7 +7,7 @@ namespace kestrovan {
 namespace {
 
 bool HoldsResultMarker(const std::optional<QString>& bodyText) {
-    return bodyText && bodyText->contains(QString::fromStdU16String(std::u16string(kLocationFirstMarker)));
+    return bodyText && bodyText->contains(QStringView(kLocationFirstMarker));
 }
 
 } // namespace

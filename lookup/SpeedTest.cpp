@@ -10,8 +10,6 @@
 namespace kestrovan {
 namespace {
 
-constexpr float kTickLimit = 150;
-
 // True when page loads now go through proxy: the switch took (a store that cannot be written
 // leaves the old setting) and the address is one a connection can be made to.
 bool LoadsGoThrough(RegistryReader& registry, const QString& proxy) {
@@ -52,7 +50,7 @@ void Frmhome::Command8_Click() {
 
 void Frmhome::Timer5_Timer() {
     SpeedTestTicks += 1;
-    if (SpeedTestTicks <= kTickLimit) {
+    if (SpeedTestTicks <= kSpeedTestTickLimit) {
         return;
     }
     Timer5->stop();
@@ -64,8 +62,8 @@ void Frmhome::Timer5_Timer() {
 }
 
 void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
-    const QString marker = QString::fromStdU16String(std::u16string(kLocationFirstMarker));
-    if (!WebBrowser4->BodyText().value_or(QString()).contains(marker) || Command8->isEnabled()) {
+    if (!WebBrowser4->BodyText().value_or(QString()).contains(QStringView(kLocationFirstMarker)) ||
+        Command8->isEnabled()) {
         return;
     }
     Timer5->stop();

@@ -19,6 +19,9 @@ struct ProxyEntries {
 
 inline constexpr int kMaxProxyEntries = 990;
 
+// A loaded page whose body text holds this is taken to be the proxy list.
+inline constexpr std::u16string_view kProxyListMarker = u"8080";
+
 // Cuts the entries out of the body text of the proxy-list page: marker "1", entry, "ok",
 // separator, marker "2", entry, "ok", ... up to 990 entries.
 ProxyEntries ExtractProxyEntries(std::u16string_view text);

@@ -4,11 +4,6 @@
 #include "proxylist/ExtractProxyEntries.h"
 
 namespace kestrovan {
-namespace {
-
-const QString kListMarker = QStringLiteral("8080");
-
-} // namespace
 
 void Frmhome::Command1_Click() {
     const QString url = endpoints_.ProxyListPage();
@@ -23,7 +18,7 @@ void Frmhome::Command1_Click() {
 }
 
 void Frmhome::WebBrowser1_DocumentComplete(const QString& url) {
-    if (WebBrowser1->BodyText().value_or(QString()).contains(kListMarker)) {
+    if (WebBrowser1->BodyText().value_or(QString()).contains(QStringView(kProxyListMarker))) {
         adapters_.sleeper.Sleep(2000);
         ParseProxyPage();
         return;

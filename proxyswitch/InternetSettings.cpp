@@ -15,30 +15,6 @@ constexpr std::size_t kMaxLabel = 63;
 constexpr std::size_t kMaxIpv6Text = 45;
 constexpr std::uint16_t kDefaultProxyPort = 80;
 
-// Dot-separated labels of letters, digits, "_" and "-", none empty or longer than 63, none
-// starting or ending in "-"; one dot may end the name.
-bool IsHostName(std::string_view host) {
-    if (host.size() > kMaxHostName) {
-        return false;
-    }
-    if (host.ends_with('.')) {
-        host.remove_suffix(1);
-    }
-    while (true) {
-        const auto dot = host.find('.');
-        const std::string_view label = host.substr(0, dot);
-        if (label.empty() || label.size() > kMaxLabel || label.front() == '-' || label.back() == '-' ||
-            !std::all_of(label.begin(), label.end(),
-                         [](char c) { return IsAsciiAlnum(c) || c == '-' || c == '_'; })) {
-            return false;
-        }
-        if (dot == std::string_view::npos) {
-            return true;
-        }
-        host.remove_prefix(dot + 1);
-    }
-}
-
 bool IsIpv4Address(std::string_view text) {
     for (int part = 1;; ++part) {
         std::size_t digits = 0;
@@ -143,6 +119,28 @@ bool IsSeparator(char c) {
 }
 
 } // namespace
+
+bool IsHostName(std::string_view host) {
+    if (host.size() > kMaxHostName) {
+        return false;
+    }
+    if (host.ends_with('.')) {
+        host.remove_suffix(1);
+    }
+    while (true) {
+        const auto dot = host.find('.');
+        const std::string_view label = host.substr(0, dot);
+        if (label.empty() || label.size() > kMaxLabel || label.front() == '-' || label.back() == '-' ||
+            !std::all_of(label.begin(), label.end(),
+                         [](char c) { return IsAsciiAlnum(c) || c == '-' || c == '_'; })) {
+            return false;
+        }
+        if (dot == std::string_view::npos) {
+            return true;
+        }
+        host.remove_prefix(dot + 1);
+    }
+}
 
 std::optional<RegValue> ReadInternetSetting(RegistryReader& registry, std::string_view name) {
     return registry.ReadValue(kInternetSettingsRoot, kInternetSettingsSubKey, name);

@@ -53,6 +53,10 @@ ProxyServerList ParseProxyServer(std::string_view text);
 // The same for a value as read: only a text value names proxies.
 ProxyServerList ParseProxyServerValue(const std::optional<RegValue>& value);
 
+// Dot-separated labels of ASCII letters, digits, "_" and "-", none empty or longer than 63, none
+// starting or ending in "-"; one dot may end the name. IPv4 addresses are such names too.
+bool IsHostName(std::string_view host);
+
 // A port number 1..65535 in decimal digits.
 std::optional<std::uint16_t> ParsePortNumber(std::string_view text);
 
