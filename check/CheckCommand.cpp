@@ -8,6 +8,7 @@
 #include "check/ProxyCheck.h"
 #include "proxylist/ExportFile.h"
 #include "web/Endpoints.h"
+#include "web/PageLoadLimits.h"
 
 #include <QElapsedTimer>
 
@@ -18,7 +19,7 @@ namespace {
 
 constexpr int kUsageStatus = 2;
 // The window's fetch waits this long without data before a load fails; the list page gets as much.
-constexpr std::chrono::milliseconds kListPageTimeout{60'000};
+constexpr std::chrono::milliseconds kListPageTimeout{kPageTransferTimeoutMs};
 constexpr qint64 kProgressIntervalMs = 200;
 
 void Say(const QString& text) {

@@ -1,5 +1,6 @@
 #include "check/CheckOptions.h"
 
+#include "proxylist/ExtractProxyEntries.h"
 #include "web/Endpoints.h"
 
 #include <QRegularExpression>
@@ -58,7 +59,8 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
             bool ok = false;
             const double seconds = text ? text->toDouble(&ok) : 0;
             if (!ok || !(seconds >= 0.1 && seconds <= kMaxTimeoutSeconds)) {
-                return UsageError{QStringLiteral("--timeout 须为 0.1 到 600 之间的秒数")};
+                return UsageError{
+                    QStringLiteral("--timeout 须为 0.1 到 %1 之间的秒数").arg(kMaxTimeoutSeconds)};
             }
             options.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
         } else if (name == QLatin1String("--concurrency")) {
@@ -66,7 +68,8 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
             bool ok = false;
             const qulonglong count = text ? text->toULongLong(&ok) : 0;
             if (!ok || count < 1 || count > kMaxConcurrency) {
-                return UsageError{QStringLiteral("--concurrency 须为 1 到 20000 之间的整数")};
+                return UsageError{
+                    QStringLiteral("--concurrency 须为 1 到 %1 之间的整数").arg(kMaxConcurrency)};
             }
             options.concurrency = static_cast<std::size_t>(count);
         } else if (name == QLatin1String("--home") || name == QLatin1String("--lookup")) {
@@ -84,23 +87,24 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
 
 QString CheckHelpText() {
     const Endpoints configured = Endpoints::Configured();
+    const CheckOptions defaults;
     return QStringLiteral("用法: kestrovan-check [选项]\n"
                           "\n"
                           "同时检测代理列表中的全部代理, 不改动系统代理设置。每个代理的检测与主程序的\n"
                           "\"代理测速\"相同: 经由该代理加载IP查询服务的结果页, 在时限内收到带有查询结果的\n"
                           "页面即为可用, 延时以0.1秒为单位。\n"
                           "\n"
-                          "代理来源 (默认为主页的代理列表页, 最多990个):\n"
+                          "代理来源 (默认为主页的代理列表页, 最多%1个):\n"
                           "  --list 文件       从导出格式的文本文件读取, 每行一个 主机:端口 (CR LF 或 LF);\n"
                           "                    文件名为 - 时从标准输入读取\n"
                           "\n"
                           "选项:\n"
-                          "  --timeout 秒      每个代理的时限, 默认15\n"
-                          "  --concurrency 数  同时检测的代理数, 默认1000\n"
+                          "  --timeout 秒      每个代理的时限, 默认%2\n"
+                          "  --concurrency 数  同时检测的代理数, 默认%3\n"
                           "  --json            以JSON输出结果\n"
                           "  --out 文件        把可用代理按延时顺序写入文件, 格式与主程序导出的相同\n"
-                          "  --home 地址       主页地址 (http://主机[:端口]), 默认 %1\n"
-                          "  --lookup 地址     IP查询服务地址, 默认 %2\n"
+                          "  --home 地址       主页地址 (http://主机[:端口]), 默认 %4\n"
+                          "  --lookup 地址     IP查询服务地址, 默认 %5\n"
                           "  --help            显示本说明\n"
                           "\n"
                           "结果按延时排序, 可用的在前。失败原因: 连接被拒绝、连接超时、代理返回错误状态、\n"
@@ -109,6 +113,9 @@ QString CheckHelpText() {
                           "\n"
                           "退出状态: 0 至少一个代理可用; 1 没有可用的代理; 2 参数错误、无法获取代理列表或\n"
                           "无法写入文件。\n")
+        .arg(kMaxProxyEntries)
+        .arg(std::chrono::duration<double>(defaults.timeout).count())
+        .arg(defaults.concurrency)
         .arg(configured.homeBase, configured.lookupBase);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/PageLoadLimits.h"
+
 #include <QByteArray>
 
 #include <chrono>
@@ -38,12 +40,12 @@ struct PageAnswer {
 
 struct FetchLimits {
     std::size_t concurrency = 1;
-    // The page loader's cap: a larger page is a failed load.
-    qint64 maxBodyBytes = 4 * 1024 * 1024;
+    // As for the window's page loads: a larger page is a failed load.
+    qint64 maxBodyBytes = kMaxPageBytes;
     // The bodies of all loads under way together; a load that would pass it fails as too large.
     qint64 bufferBudgetBytes = 256 * 1024 * 1024;
     // Redirects are followed only on the server asked, as the page loader follows them.
-    int maxRedirects = 10;
+    int maxRedirects = kMaxPageRedirects;
 };
 
 struct FetchCallbacks {

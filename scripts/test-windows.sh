@@ -78,8 +78,8 @@ for port in 27480 27481 27482; do
     done
 done
 # From the build folder: the DLLs come from the SDK and the stripped runtime, by WINEPATH.
-WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")" \
-    QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_QPA_PLATFORM=offscreen \
+program_dlls="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")"
+WINEPATH="${program_dlls}" QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_QPA_PLATFORM=offscreen \
     KESTROVAN_DEMO_HOME=http://127.0.0.1:27480 KESTROVAN_DEMO_LOOKUP=http://127.0.0.1:27481 \
     KESTROVAN_TINYPROXY=127.0.0.1:27482 \
     wine "${build}/program/tests/windows_tests.exe" --gtest_brief=1 || status=1
@@ -87,8 +87,7 @@ WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")"
 phase "kestrovan-check.exe against the same servers"
 # The tinyproxy works, a port where nothing listens refuses; the answer is a JSON list.
 printf '127.0.0.1:27489\r\n127.0.0.1:27482\r\nnot-an-entry\r\n' >"${scratch}/list.txt"
-WINEPATH="$(winepath -w "${sdk}/bin");$(winepath -w "${build}/program/runtime")" \
-    wine "${build}/program/check/kestrovan-check.exe" --home http://127.0.0.1:27480 \
+WINEPATH="${program_dlls}" wine "${build}/program/check/kestrovan-check.exe" --home http://127.0.0.1:27480 \
     --lookup http://127.0.0.1:27481 --timeout 5 --json --list "$(winepath -w "${scratch}/list.txt")" \
     --out "$(winepath -w "${scratch}/working.txt")" >"${scratch}/check.json" && check_status=0 || check_status=$?
 cat "${scratch}/check.json"

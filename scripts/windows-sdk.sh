@@ -20,15 +20,18 @@ stamp="${cache}/complete"
 curl_stamp="${cache}/curl-complete"
 
 say() { printf 'windows-sdk: %s\n' "$*" >&2; }
+require_root() {
+    if ((EUID != 0)); then
+        say "the recipe installs packages and adds deb-src lines: run it as root"
+        exit 1
+    fi
+}
 
 # Called with the lock held, once Qt and libxml2 are in the prefix.
 ensure_curl() {
     [[ -f "${curl_stamp}" && -f "${prefix}/lib/cmake/CURL/CURLConfig.cmake" ]] && return 0
     say "building libcurl for mingw-w64 from Debian's curl source package (logs in ${cache}/work)"
-    if ((EUID != 0)); then
-        say "the recipe installs packages and adds deb-src lines: run it as root"
-        exit 1
-    fi
+    require_root
     "${root}/scripts/windows-sdk/build-curl-mingw.sh" "${cache}/work" "${prefix}" >&2
     touch "${curl_stamp}"
 }
@@ -69,10 +72,7 @@ if [[ -n "${tarball}" ]]; then
 else
     say "no prebuilt SDK found: building Qt ${version} and libxml2 for mingw-w64 from Debian's" \
         "source packages; this takes tens of minutes (logs in ${cache}/work)"
-    if ((EUID != 0)); then
-        say "the recipe installs packages and adds deb-src lines: run it as root"
-        exit 1
-    fi
+    require_root
     work="${cache}/work"
     mkdir -p "${work}"
     "${root}/scripts/windows-sdk/build-qt-mingw.sh" "${work}" "${prefix}" >&2

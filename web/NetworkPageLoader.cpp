@@ -1,7 +1,8 @@
 #include "web/NetworkPageLoader.h"
 
-#include "web/ReplyStatus.h"
+#include "web/PageLoadLimits.h"
 #include "web/PageText.h"
+#include "web/ReplyStatus.h"
 #include "web/RequestSetup.h"
 #include "web/SystemProxySettings.h"
 
@@ -62,8 +63,8 @@ void NetworkPageLoader::StartLoad(const QString& url) {
     }
     // The proxy as the registry holds it now: a switch just before the load takes effect.
     network_.setProxy(ProxyFor(registry_));
-    QNetworkRequest request = UncachedRequest(address, kMaxRedirects);
-    request.setTransferTimeout(kTransferTimeoutMs);
+    QNetworkRequest request = UncachedRequest(address, kMaxPageRedirects);
+    request.setTransferTimeout(kPageTransferTimeoutMs);
 
     QNetworkReply* reply = network_.get(request);
     if (!reply) {
@@ -81,7 +82,7 @@ void NetworkPageLoader::ReadAvailable() {
         return;
     }
     const qint64 available = reply_->bytesAvailable();
-    if (body_.size() + available > kMaxBodyBytes) {
+    if (body_.size() + available > kMaxPageBytes) {
         // Too large to be a page of ours: a failed load, and nothing more is read.
         Complete(QString());
         return;

@@ -19,14 +19,6 @@ namespace kestrovan {
 class NetworkPageLoader final : public PageLoader {
     Q_OBJECT
 public:
-    // A larger page is dropped as a failed load. The pages this program reads are tens of
-    // kilobytes; parsing costs about 25 times the page size in memory and blocks the window while
-    // it runs (about 0.25 s at this size), so the cap stays well below what would hurt.
-    static constexpr qint64 kMaxBodyBytes = 4 * 1024 * 1024;
-    // A server or proxy that stops sending ends the load after this long without data.
-    static constexpr int kTransferTimeoutMs = 60'000;
-    static constexpr int kMaxRedirects = 10;
-
     explicit NetworkPageLoader(RegistryReader& registry);
     ~NetworkPageLoader() override;
 

@@ -6,6 +6,7 @@
 # Found with find_package(CURL CONFIG) as CURL::libcurl once PREFIX is in the find root path.
 # Usage: build-curl-mingw.sh WORKDIR PREFIX   (PREFIX holds toolchain-mingw-w64-posix.cmake)
 set -euo pipefail
+source "$(dirname "$(readlink -f "$0")")/debian-source.sh"
 work=$1
 prefix=$2
 toolchain="$prefix/toolchain-mingw-w64-posix.cmake"
@@ -13,16 +14,9 @@ toolchain="$prefix/toolchain-mingw-w64-posix.cmake"
 mkdir -p "$work" && cd "$work"
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -q --no-install-recommends g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev >/dev/null
-if [ ! -f curl_7.88.1.orig.tar.gz ]; then
-    if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-            >/etc/apt/sources.list.d/debian-src.sources
-        apt-get update -q >/dev/null
-    fi
-    apt-get source --download-only curl >/dev/null
-fi
-rm -rf curl-src curl-build
-dpkg-source -x "$(ls curl_7.88.1-*.dsc | sort -V | tail -n 1)" curl-src >/dev/null 2>&1
+fetch_debian_source curl curl_7.88.1.orig.tar.gz
+unpack_debian_source curl 7.88.1 curl-src
+rm -rf curl-build
 # CA bundle and path "none": left on auto, CMake bakes the build machine's /etc/ssl paths into
 # the DLL, and Schannel then fails every HTTPS transfer on a missing file instead of using the
 # Windows certificate store.

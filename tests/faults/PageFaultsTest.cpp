@@ -7,6 +7,7 @@
 #include "demo/SlowProxy.h"
 #include "tests/faults/FaultRig.h"
 #include "tests/web/NetTestSupport.h"
+#include "web/PageLoadLimits.h"
 
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -494,8 +495,7 @@ TEST_P(AdvertisingPageFault, LeavesStartUpAndTheWindowAlone) {
     EXPECT_GE(asked, 1);
     // Qt may send an idempotent request once more when the server closed a kept-alive
     // connection under it, so one request beyond the redirect limit is no fault.
-    EXPECT_LE(asked, 2 + NetworkPageLoader::kMaxRedirects)
-        << "a redirect loop is followed a bounded number of times";
+    EXPECT_LE(asked, 2 + kMaxPageRedirects) << "a redirect loop is followed a bounded number of times";
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultStartUp, AdvertisingPageFault,
@@ -527,10 +527,9 @@ TEST(FaultSlow, HungListPageEndsTheFetchAtTheTransferTimeout) {
     clock.start();
 
     rig.window->Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); },
-                        NetworkPageLoader::kTransferTimeoutMs + 10000));
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); }, kPageTransferTimeoutMs + 10000));
 
-    EXPECT_GE(clock.elapsed(), NetworkPageLoader::kTransferTimeoutMs - 1000); // a coarse timer
+    EXPECT_GE(clock.elapsed(), kPageTransferTimeoutMs - 1000); // a coarse timer
     EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取失败,未找到代理列表."));
 }
 
@@ -569,7 +568,7 @@ TEST(FaultLargePage, ListPageNearTheCapIsParsedWithoutStallingTheWindow) {
     rig.window->show();
     // Thousands of numbered entries padded to a little under the cap; the parser takes 990.
     QByteArray page = "<html><body>\n";
-    for (int i = 1; page.size() < NetworkPageLoader::kMaxBodyBytes - 200000; ++i) {
+    for (int i = 1; page.size() < kMaxPageBytes - 200000; ++i) {
         page += QByteArray::number(i) + " 127.0." + QByteArray::number(i / 250 % 250) + "." +
                 QByteArray::number(i % 250) + ":8080ok<br>\n" + QByteArray(1000, ' ');
     }
