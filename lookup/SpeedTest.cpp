@@ -7,6 +7,8 @@
 #include "proxyswitch/AnsiText.h"
 #include "web/SystemProxySettings.h"
 
+#include <utility>
+
 namespace kestrovan {
 namespace {
 
@@ -28,13 +30,13 @@ void Frmhome::Command8_Click() {
         AppendLog(QStringLiteral("连接服务器失败,请稍候重试. ") + Text1);
         return;
     }
-    // Kept from the first start only: a start nested in another's probe wait must not record
-    // the tested proxy as the user's own setting.
-    if (!proxyBeforeSpeedTest_) {
-        proxyBeforeSpeedTest_ = CaptureProxySettings();
+    // The setting from before is kept from the first start only: a start nested in another's
+    // probe wait must not record the tested proxy as the user's own setting.
+    const QString tested = Text1 + u':' + Text2;
+    if (!KeepSpeedTestRecord(tested)) {
+        return; // nothing was switched
     }
-    CurrentProxy = Text1 + u':' + Text2;
-    KeepSpeedTestRecord();
+    CurrentProxy = tested;
     ChangProxy(CurrentProxy, -1);
     SpeedTestTicks = 0;
     Command8->setEnabled(false);
@@ -77,15 +79,21 @@ void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
     Timer1->start();
 }
 
-// Gives the system proxy back exactly as it was when the test started. The journal goes only
-// once the store holds that setting again; otherwise the next start tries once more.
+// Gives the system proxy back exactly as it was when the test started, unless it was changed
+// during the test: the newer setting is the user's. The journal goes only once the store holds
+// the one or the other; otherwise the next start tries once more.
 void Frmhome::EndSpeedTest() {
-    if (proxyBeforeSpeedTest_) {
-        RestoreProxySettings(*proxyBeforeSpeedTest_);
-        if (CaptureProxySettings() == *proxyBeforeSpeedTest_) {
-            adapters_.speedTestJournal.Remove();
-        }
-        proxyBeforeSpeedTest_.reset();
+    if (!speedTestRecord_) {
+        return;
+    }
+    const SpeedTestRecord record = *std::exchange(speedTestRecord_, std::nullopt);
+    if (!LeftBySpeedTest(record, CaptureProxySettings())) {
+        adapters_.speedTestJournal.Remove();
+        return;
+    }
+    RestoreProxySettings(record.before);
+    if (CaptureProxySettings() == record.before) {
+        adapters_.speedTestJournal.Remove();
     }
 }
 

@@ -23,13 +23,21 @@ QString ShownSetting(const ProxySettingsSnapshot& setting) {
 
 } // namespace
 
-void Frmhome::KeepSpeedTestRecord() {
-    if (adapters_.speedTestJournal.Write({*proxyBeforeSpeedTest_, ToAnsi(CurrentProxy)})) {
-        journalFailureTold_ = false;
-    } else if (!journalFailureTold_) {
-        journalFailureTold_ = true;
-        AppendLog(QStringLiteral("测速前的代理设置无法保存,程序意外退出时将无法恢复."));
+bool Frmhome::KeepSpeedTestRecord(const QString& tested) {
+    SpeedTestRecord record{speedTestRecord_ ? speedTestRecord_->before : CaptureProxySettings(),
+                           ToAnsi(tested)};
+    switch (adapters_.speedTestJournal.Write(record)) {
+    case SpeedTestJournal::Kept::Yes:
+        speedTestRecord_ = std::move(record);
+        return true;
+    case SpeedTestJournal::Kept::InUseElsewhere:
+        AppendLog(QStringLiteral("另一个程序正在测速,本次测速未进行."));
+        return false;
+    case SpeedTestJournal::Kept::No:
+        break;
     }
+    AppendLog(QStringLiteral("测速前的代理设置无法保存,本次测速未进行."));
+    return false;
 }
 
 std::optional<QString> Frmhome::RecoverSpeedTestSetting() {
@@ -47,8 +55,7 @@ std::optional<QString> Frmhome::RecoverSpeedTestSetting() {
         break;
     }
     const SpeedTestRecord& record = *reading.record;
-    const ProxySettingsSnapshot leftByTheTest{RegValue(record.tested), RegValue(std::uint32_t{1})};
-    if (CaptureProxySettings() != leftByTheTest) {
+    if (!LeftBySpeedTest(record, CaptureProxySettings())) {
         journal.Remove(); // the setting was changed since: it is the user's now
         return QStringLiteral("上次测速未正常结束,代理设置已被更改,保持不变.");
     }

@@ -66,6 +66,12 @@ public:
     // Releases a handle that RegCreateKeyA delivered.
     virtual RegStatus RegCloseKey(RegHandle key) = 0;
 
+    // Makes the writes between the two calls one change where the store can: a reader sees all
+    // of them or none, and a failure keeps none. EndWriteGroup is false when the group did not
+    // take. A store without transactions writes each value as it comes.
+    virtual void BeginWriteGroup() {}
+    virtual bool EndWriteGroup() { return true; }
+
 protected:
     RegistryOperations() = default;
 };

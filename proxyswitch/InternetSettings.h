@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/InternetSettingsKey.h"
 #include "platform/RegistryReader.h"
 
 #include <cstdint>
@@ -8,16 +9,6 @@
 #include <string_view>
 
 namespace kestrovan {
-
-// The per-user Internet Settings key, which holds the system proxy, and its two proxy values.
-inline constexpr RegHandle kInternetSettingsRoot = kHkeyCurrentUser;
-inline constexpr std::string_view kInternetSettingsSubKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-// The same key as one path, root name first, as the registry module and the shell object take it.
-inline constexpr std::string_view kInternetSettingsKeyPath =
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-inline constexpr std::string_view kProxyServerName = "ProxyServer";
-inline constexpr std::string_view kProxyEnableName = "ProxyEnable";
 
 // One of the two values, read straight from the key.
 std::optional<RegValue> ReadInternetSetting(RegistryReader& registry, std::string_view name);

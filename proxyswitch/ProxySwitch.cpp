@@ -43,8 +43,11 @@ void Frmhome::RestoreProxySettings(const ProxySettingsSnapshot& snapshot) {
             modRwReg_.WriteRegAnsiString(kKeyPath, name, std::get<std::string>(*value));
         }
     };
+    // One change where the store allows it: a reader never sees half of it.
+    adapters_.registry.BeginWriteGroup();
     restore(kServerName, snapshot.proxyServer);
     restore(kEnableName, snapshot.proxyEnable);
+    adapters_.registry.EndWriteGroup();
     adapters_.internetSettings.SettingsChanged();
 }
 

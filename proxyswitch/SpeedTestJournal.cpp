@@ -1,13 +1,13 @@
 #include "proxyswitch/SpeedTestJournal.h"
 
 #include "platform/RegistryOperations.h"
+#include "platform/qt/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QLockFile>
-#include <QSaveFile>
 
 namespace kestrovan {
 
@@ -75,6 +75,17 @@ std::optional<std::optional<RegValue>> ParseValueLine(QByteArrayView line, QByte
 
 } // namespace
 
+bool LeftBySpeedTest(const SpeedTestRecord& record, const ProxySettingsSnapshot& current) {
+    const std::optional<RegValue> on = RegValue(std::uint32_t{1});
+    const std::optional<RegValue> tested = RegValue(record.tested);
+    if (current.proxyServer == tested) {
+        // Switched to the tested proxy, or cut short between its two writes.
+        return current.proxyEnable == on || current.proxyEnable == record.before.proxyEnable;
+    }
+    // Cut short between the two writes that give the setting back.
+    return current.proxyServer == record.before.proxyServer && current.proxyEnable == on;
+}
+
 QByteArray SpeedTestRecordText(const SpeedTestRecord& record) {
     return kHeader.toByteArray() + '\n' + kTested.toByteArray() + ' ' + Bytes(record.tested).toHex() + '\n' +
            ValueLine(kServer, record.before.proxyServer) + '\n' +
@@ -110,50 +121,64 @@ QString SpeedTestJournal::FileIn(const std::filesystem::path& folder) {
     return QDir(QString::fromStdU16String(folder.u16string())).filePath(QStringLiteral("speedtest.journal"));
 }
 
-bool SpeedTestJournal::Lock() {
+SpeedTestJournal::LockState SpeedTestJournal::Lock() {
     if (lock_) {
-        return true;
+        return LockState::Held;
     }
-    auto lock = std::make_unique<QLockFile>(file_ + QStringLiteral(".lock"));
+    if (!MakePrivateFolders(QFileInfo(file_).absolutePath())) {
+        return LockState::Failed;
+    }
+    const QString lockFile = file_ + QStringLiteral(".lock");
+    auto lock = std::make_unique<QLockFile>(lockFile);
     // Only a holder that is no longer running makes the lock stale; a test may outlast any age.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
-        lock_ = std::move(lock);
-        return true;
+    if (!lock->tryLock(0) && lock->error() == QLockFile::LockFailedError) {
+        // A lock that names no holder (empty, cut off, unreadable) can never be released by one.
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock->getLockInfo(&pid, &host, &application) || !lock->removeStaleLockFile() ||
+            !lock->tryLock(0)) {
+            return lock->error() == QLockFile::LockFailedError ? LockState::HeldElsewhere : LockState::Failed;
+        }
     }
-    return lock->error() != QLockFile::LockFailedError; // a folder without write access holds no lock
+    if (!lock->isLocked()) {
+        return LockState::Failed;
+    }
+    QFile::setPermissions(lockFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    lock_ = std::move(lock);
+    return LockState::Held;
 }
 
-bool SpeedTestJournal::Write(const SpeedTestRecord& record) {
+SpeedTestJournal::Kept SpeedTestJournal::Write(const SpeedTestRecord& record) {
     if (file_.isEmpty()) {
-        return true;
+        return Kept::Yes;
     }
     const QByteArray text = SpeedTestRecordText(record);
-    if (text.size() > kMaxJournalBytes || !QDir().mkpath(QFileInfo(file_).absolutePath()) || !Lock()) {
-        return false;
+    if (text.size() > kMaxJournalBytes) {
+        return Kept::No;
     }
-    QSaveFile save(file_);
-    if (!save.open(QIODevice::WriteOnly)) {
-        return false;
+    switch (Lock()) {
+    case LockState::Held:
+        break;
+    case LockState::HeldElsewhere:
+        return Kept::InUseElsewhere;
+    case LockState::Failed:
+        return Kept::No;
     }
-    // The temporary file is made private before the record goes in; the rename keeps its mode.
-    // QSaveFile flushes it to disk before renaming it over the old one.
-    return save.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-           save.write(text) == text.size() && save.commit();
+    return SaveWholeFile(file_, text, FileRole::State) ? Kept::Yes : Kept::No;
 }
 
 SpeedTestJournal::Reading SpeedTestJournal::Read() {
-    if (file_.isEmpty() || !QFileInfo::exists(file_)) {
+    if (file_.isEmpty() || (!QFileInfo::exists(file_) && !QFileInfo(file_).isSymLink())) {
         return {};
     }
-    if (!Lock()) {
+    if (Lock() == LockState::HeldElsewhere) {
         return {Found::InUse, std::nullopt}; // another instance's test is still running
     }
-    QFile file(file_);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxJournalBytes) {
-        return {Found::Damaged, std::nullopt};
-    }
-    std::optional<SpeedTestRecord> record = ParseSpeedTestRecord(file.read(kMaxJournalBytes + 1));
+    // A link, a pipe or a device is no journal of ours: it is never followed or waited on.
+    const std::optional<QByteArray> text = ReadPlainFile(file_, kMaxJournalBytes);
+    std::optional<SpeedTestRecord> record = text ? ParseSpeedTestRecord(*text) : std::nullopt;
     if (!record) {
         return {Found::Damaged, std::nullopt};
     }
@@ -164,7 +189,7 @@ bool SpeedTestJournal::Remove() {
     if (file_.isEmpty()) {
         return true;
     }
-    const bool removed = !QFileInfo::exists(file_) || QFile::remove(file_);
+    const bool removed = (!QFileInfo::exists(file_) && !QFileInfo(file_).isSymLink()) || QFile::remove(file_);
     lock_.reset(); // unlocks and removes the lock file
     return removed;
 }

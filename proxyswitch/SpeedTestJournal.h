@@ -23,6 +23,11 @@ struct SpeedTestRecord {
     friend bool operator==(const SpeedTestRecord&, const SpeedTestRecord&) = default;
 };
 
+// True when the store holds what a test with this record left there: the tested proxy, or a
+// switch or restore cut short between its two writes. Anything else is the user's own setting,
+// which the test's end never overwrites.
+bool LeftBySpeedTest(const SpeedTestRecord& record, const ProxySettingsSnapshot& current);
+
 // The record as the journal file holds it (each value absent, or its type code and raw bytes),
 // and back. nullopt for anything but one whole record, a cut-off one included.
 QByteArray SpeedTestRecordText(const SpeedTestRecord& record);
@@ -48,10 +53,12 @@ public:
     // The journal's file in the program's state folder; empty when there is no folder.
     static QString FileIn(const std::filesystem::path& folder);
 
-    // Replaces the journal atomically (written, flushed to disk, renamed), readable by the user
-    // only. False when it could not be written.
-    bool Write(const SpeedTestRecord& record);
-    // What the file holds. A file that cannot be read or parsed, or is too large, is Damaged.
+    // Replaces the journal whole (written, flushed, renamed), readable by the user only, never
+    // through a link. InUseElsewhere: another instance holds the journal's lock.
+    enum class Kept { Yes, No, InUseElsewhere };
+    Kept Write(const SpeedTestRecord& record);
+    // What the file holds. A file that cannot be read or parsed, is too large or is not a plain
+    // file (a link, a pipe) is Damaged.
     Reading Read();
     // Removes the file; true when none is left.
     bool Remove();
@@ -59,7 +66,8 @@ public:
     const QString& File() const { return file_; }
 
 private:
-    bool Lock();
+    enum class LockState { Held, HeldElsewhere, Failed };
+    LockState Lock();
 
     QString file_;
     std::unique_ptr<QLockFile> lock_;

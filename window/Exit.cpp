@@ -30,7 +30,7 @@ void Frmhome::EndAsConfirmed() {
 }
 
 bool Frmhome::EndForSystemRequest() {
-    if (!proxyBeforeSpeedTest_) {
+    if (!speedTestRecord_) {
         return false;
     }
     EndAsConfirmed();

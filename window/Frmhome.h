@@ -113,7 +113,9 @@ private:
     void Timer5_Timer();
     void WebBrowser4_DocumentComplete(const QString& url);
     void EndSpeedTest();
-    void KeepSpeedTestRecord();
+    // Puts the setting from before a test of tested on disk; false (with the reason in the log)
+    // when it could not be kept, and the test must not switch anything.
+    bool KeepSpeedTestRecord(const QString& tested);
     // Gives back the setting of a speed test that never ended; the line for the log, if any.
     std::optional<QString> RecoverSpeedTestSetting();
 
@@ -161,9 +163,8 @@ public:
     std::unique_ptr<WshShell> RegShell;
 
 private:
-    QString locationQueryUrl_;                                  // result page of the pending query
-    std::optional<ProxySettingsSnapshot> proxyBeforeSpeedTest_; // restored when a speed test ends
-    bool journalFailureTold_ = false;
+    QString locationQueryUrl_;                       // result page of the pending query
+    std::optional<SpeedTestRecord> speedTestRecord_; // the running test's; given back at its end
 };
 
 } // namespace kestrovan

@@ -1,12 +1,17 @@
 #include "platform/linux/DesktopProxyMemory.h"
 
-#include <QDir>
+#include "platform/qt/WholeFile.h"
+
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 namespace kestrovan {
 
 namespace {
+
+// A few hundred bytes per desktop; a larger file is none of ours.
+constexpr qint64 kMaxStateBytes = 64 * 1024;
 
 QString ModeName(DesktopProxyMode mode) {
     switch (mode) {
@@ -65,6 +70,19 @@ std::optional<DesktopProxyValue> LoadValue(const QSettings& settings, const QStr
         *mode, settings.value(prefix + QStringLiteral("/otherMode")).toString().toStdString(), *http, *https};
 }
 
+std::map<std::string, AppliedDesktopProxy> LoadEntries(const QString& file) {
+    std::map<std::string, AppliedDesktopProxy> entries;
+    QSettings settings(file, QSettings::IniFormat);
+    for (const QString& group : settings.childGroups()) {
+        const auto applied = LoadValue(settings, group + QStringLiteral("/applied"));
+        const auto previous = LoadValue(settings, group + QStringLiteral("/previous"));
+        if (applied && previous) {
+            entries[group.toStdString()] = AppliedDesktopProxy{*applied, *previous};
+        }
+    }
+    return entries;
+}
+
 } // namespace
 
 DesktopProxyMemory::DesktopProxyMemory(QString stateFile) : stateFile_(std::move(stateFile)) {
@@ -105,16 +123,8 @@ bool DesktopProxyMemory::Forget(const std::string& target) {
 }
 
 void DesktopProxyMemory::Load() {
-    if (stateFile_.isEmpty() || !QFileInfo::exists(stateFile_)) {
-        return;
-    }
-    QSettings settings(stateFile_, QSettings::IniFormat);
-    for (const QString& group : settings.childGroups()) {
-        const auto applied = LoadValue(settings, group + QStringLiteral("/applied"));
-        const auto previous = LoadValue(settings, group + QStringLiteral("/previous"));
-        if (applied && previous) {
-            entries_[group.toStdString()] = AppliedDesktopProxy{*applied, *previous};
-        }
+    if (!stateFile_.isEmpty() && ReadPlainFile(stateFile_, kMaxStateBytes)) {
+        entries_ = LoadEntries(stateFile_);
     }
 }
 
@@ -122,19 +132,33 @@ bool DesktopProxyMemory::Save(const std::map<std::string, AppliedDesktopProxy>& 
     if (stateFile_.isEmpty()) {
         return true;
     }
-    QDir().mkpath(QFileInfo(stateFile_).absolutePath());
-    QSettings settings(stateFile_, QSettings::IniFormat);
-    // Written to a temporary file and renamed over the old one, never in place: a failed write
-    // leaves the old file whole.
-    settings.setAtomicSyncRequired(true);
-    settings.clear();
-    for (const auto& [target, entry] : entries) {
-        const QString group = QString::fromStdString(target);
-        SaveValue(settings, group + QStringLiteral("/applied"), entry.applied);
-        SaveValue(settings, group + QStringLiteral("/previous"), entry.previous);
+    if (!MakePrivateFolders(QFileInfo(stateFile_).absolutePath())) {
+        return false;
     }
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    // QSettings writes the text into a private scratch file beside the memory. It is read back
+    // and checked, since QSettings overlooks a short write, and then replaces the memory whole.
+    QTemporaryFile scratch(stateFile_ + QStringLiteral(".XXXXXX"));
+    if (!scratch.open()) {
+        return false;
+    }
+    {
+        QSettings settings(scratch.fileName(), QSettings::IniFormat);
+        settings.setAtomicSyncRequired(false);
+        for (const auto& [target, entry] : entries) {
+            const QString group = QString::fromStdString(target);
+            SaveValue(settings, group + QStringLiteral("/applied"), entry.applied);
+            SaveValue(settings, group + QStringLiteral("/previous"), entry.previous);
+        }
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            return false;
+        }
+    }
+    // QSettings answers from what it wrote, by file name, so the text is checked under a new one.
+    const std::optional<QByteArray> text = ReadPlainFile(scratch.fileName(), kMaxStateBytes);
+    QTemporaryFile check(stateFile_ + QStringLiteral(".XXXXXX"));
+    return text && check.open() && check.write(*text) == text->size() && check.flush() &&
+           LoadEntries(check.fileName()) == entries && SaveWholeFile(stateFile_, *text, FileRole::State);
 }
 
 } // namespace kestrovan

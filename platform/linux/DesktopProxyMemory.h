@@ -31,7 +31,8 @@ public:
 
 private:
     void Load();
-    // Replaces the file atomically with the entries given; false when it could not be written.
+    // Replaces the file whole (0600, never through a link) with the entries given; false when
+    // it could not be written.
     bool Save(const std::map<std::string, AppliedDesktopProxy>& entries) const;
 
     QString stateFile_;

@@ -2,11 +2,11 @@
 
 #include "platform/linux/KdeProxyFile.h"
 #include "platform/linux/KdeReparseSignal.h"
+#include "platform/qt/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace kestrovan {
@@ -72,12 +72,10 @@ bool KdeProxyTarget::Write(const DesktopProxyValue& value) {
     if (!QDir().mkpath(QFileInfo(configFile_).absolutePath())) {
         return false;
     }
-    // Written beside the original and renamed over it: a reader never sees half a file.
-    QSaveFile file(configFile_);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(updated.data(), static_cast<qint64>(updated.size())) !=
-            static_cast<qint64>(updated.size()) ||
-        !file.commit()) {
+    // Written beside the original and renamed over it: a reader never sees half a file. The
+    // user's own file may be a link into their dotfiles, which is followed.
+    if (!SaveWholeFile(configFile_, QByteArrayView(updated.data(), static_cast<qsizetype>(updated.size())),
+                       FileRole::UserChosen)) {
         return false;
     }
     EmitKioReparseSignal(); // KIO rereads the file when it next starts a worker anyway

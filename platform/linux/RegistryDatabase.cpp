@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <utility>
 #include <filesystem>
 #include <thread>
 
@@ -60,15 +61,29 @@ bool CreateFolders(const std::filesystem::path& dir) {
     return errno == EEXIST && std::filesystem::is_directory(dir, error);
 }
 
-// Creates the file owner-only before SQLite sees it; an existing file is tightened to 0600.
-bool CreateFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+// Creates a missing store file owner-only, whatever the umask. Only a new file is opened here:
+// closing a descriptor of a file that SQLite has open would drop every lock the process holds
+// on it, and another process would then take this one's log for its own and delete it.
+enum class Creation { Created, Existed, Failed };
+Creation CreateMissingFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
+        return errno == EEXIST ? Creation::Existed : Creation::Failed;
+    }
+    const bool owned = ::fchmod(fd, 0600) == 0;
+    return ::close(fd) == 0 && owned ? Creation::Created : Creation::Failed;
+}
+
+// An existing store is closed to everyone but its owner, by name (never loosened: a read-only
+// store stays read-only); a link or anything but a plain file is refused.
+bool RegularPrivateFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
-    ::fchmod(fd, 0600); // fails harmlessly on a file we do not own
-    ::close(fd);
-    return true;
+    const mode_t ownerOnly = info.st_mode & 0700;
+    return (info.st_mode & 0777) == ownerOnly || info.st_uid != ::getuid() ||
+           ::chmod(path.c_str(), ownerOnly) == 0;
 }
 
 } // namespace
@@ -76,6 +91,7 @@ bool CreateFile(const std::string& path) {
 RegistryDatabase::RegistryDatabase(std::string path) : path_(std::move(path)) {}
 
 RegistryDatabase::~RegistryDatabase() {
+    groupTransaction_.reset();
     Close();
 }
 
@@ -85,12 +101,19 @@ bool RegistryDatabase::FileMissing() const {
 }
 
 bool RegistryDatabase::SameFile() const {
+    if (inMemory_) {
+        return FileMissing(); // the fresh store stands in until the file is made
+    }
     struct stat info {};
     return ::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
 }
 
 bool RegistryDatabase::Open(Access access) {
-    if (broken_ || (connection_ != nullptr && !SameFile())) {
+    if (groupDepth_ > 0) {
+        // A write group keeps its connection and transaction to the end, whatever happens inside.
+        return connection_ != nullptr && !groupFailed_;
+    }
+    if (broken_ || (connection_ != nullptr && (!SameFile() || (inMemory_ && access == Access::Write)))) {
         Close();
     }
     if (connection_ == nullptr && !OpenConnection(access)) {
@@ -98,7 +121,7 @@ bool RegistryDatabase::Open(Access access) {
         return false;
     }
     if (access == Access::Write && !writable_) {
-        if (!CreateFile(path_) || !CreateSchema()) {
+        if (!CreateSchema()) {
             Close();
             return false;
         }
@@ -107,18 +130,31 @@ bool RegistryDatabase::Open(Access access) {
     return true;
 }
 
+bool RegistryDatabase::Created() {
+    return std::exchange(created_, false);
+}
+
 bool RegistryDatabase::OpenConnection(Access access) {
     if (path_.empty()) {
         return false;
     }
     if (access == Access::Read && FileMissing()) {
+        return OpenFreshStore();
+    }
+    if (access == Access::Write) {
+        if (!CreateFolders(std::filesystem::path(path_).parent_path())) {
+            return false;
+        }
+        const Creation creation = CreateMissingFile(path_);
+        if (creation == Creation::Failed) {
+            return false;
+        }
+        created_ = creation == Creation::Created;
+    }
+    if (!RegularPrivateFile(path_)) {
         return false;
     }
-    if (access == Access::Write &&
-        (!CreateFolders(std::filesystem::path(path_).parent_path()) || !CreateFile(path_))) {
-        return false;
-    }
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
     if (sqlite3_open_v2(path_.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
         return false;
     }
@@ -148,10 +184,55 @@ bool RegistryDatabase::OpenConnection(Access access) {
     return Execute("PRAGMA synchronous=NORMAL");
 }
 
+// A store that does not exist yet reads as a new one would: an empty one in memory, which the
+// registry fills as a new profile. Reads never create the file.
+bool RegistryDatabase::OpenFreshStore() {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(":memory:", &connection_, flags, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    inMemory_ = true;
+    created_ = true;
+    writable_ = CreateSchema();
+    return writable_;
+}
+
 bool RegistryDatabase::CreateSchema() {
     Transaction transaction(*this, Access::Write);
     return transaction.Active() &&
            sqlite3_exec(connection_, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK && transaction.Commit();
+}
+
+bool RegistryDatabase::BeginGroup() {
+    if (groupDepth_ > 0) {
+        ++groupDepth_;
+        return !groupFailed_;
+    }
+    groupFailed_ = !Open(Access::Write);
+    groupTransaction_.emplace(*this, Access::Write);
+    groupFailed_ = groupFailed_ || !groupTransaction_->Active();
+    groupDepth_ = 1;
+    return !groupFailed_;
+}
+
+bool RegistryDatabase::EndGroup() {
+    if (groupDepth_ == 0 || --groupDepth_ > 0) {
+        return groupDepth_ > 0 && !groupFailed_;
+    }
+    const bool committed = !groupFailed_ && groupTransaction_->Commit();
+    groupTransaction_.reset(); // rolls back what did not commit
+    if (!committed) {
+        MarkBroken();
+    }
+    groupFailed_ = false;
+    return committed;
+}
+
+void RegistryDatabase::MarkBroken() {
+    broken_ = true;
+    if (groupDepth_ > 0) {
+        groupFailed_ = true;
+    }
 }
 
 void RegistryDatabase::Close() {
@@ -165,6 +246,7 @@ void RegistryDatabase::Close() {
     }
     writable_ = false;
     broken_ = false;
+    inMemory_ = false;
 }
 
 RegistryDatabase::Statement::~Statement() {
@@ -204,6 +286,11 @@ int RegistryDatabase::Changes() const {
 }
 
 RegistryDatabase::Transaction::Transaction(RegistryDatabase& database, Access access) : database_(database) {
+    if (database_.groupDepth_ > 0) {
+        nested_ = true; // part of the write group's transaction
+        active_ = database_.connection_ != nullptr && !database_.groupFailed_;
+        return;
+    }
     if (database_.connection_ != nullptr) {
         sqlite3_busy_timeout(database_.connection_, BusyTimeoutMs(access));
     }
@@ -211,6 +298,12 @@ RegistryDatabase::Transaction::Transaction(RegistryDatabase& database, Access ac
 }
 
 RegistryDatabase::Transaction::~Transaction() {
+    if (nested_) {
+        if (active_) {
+            database_.groupFailed_ = true; // one step failed: the whole group is rolled back
+        }
+        return;
+    }
     if (active_ && !database_.Execute("ROLLBACK")) {
         database_.MarkBroken();
     }
@@ -219,6 +312,10 @@ RegistryDatabase::Transaction::~Transaction() {
 bool RegistryDatabase::Transaction::Commit() {
     if (!active_) {
         return false;
+    }
+    if (nested_) {
+        active_ = false;
+        return true;
     }
     if (!database_.Execute("COMMIT")) {
         return false; // the destructor rolls back

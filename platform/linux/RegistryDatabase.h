@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,12 +23,21 @@ public:
     RegistryDatabase& operator=(const RegistryDatabase&) = delete;
 
     // Makes the connection usable for the access asked. Write creates the folder (0700), the
-    // file (0600) and the tables when they are missing; Read never creates anything.
+    // file (0600) and the tables when they are missing; Read never creates anything. The store
+    // is never opened through a link.
     bool Open(Access access);
-    // True when the file does not exist at all: reads then see an empty registry.
+    // True once after the Open that created the file, or that stood in a new empty store for a
+    // file that does not exist yet.
+    bool Created();
+    // True when the file does not exist at all: reads then see a new store.
     bool FileMissing() const;
     // Drops the connection after an error, so that the next call opens the file afresh.
-    void MarkBroken() { broken_ = true; }
+    void MarkBroken();
+
+    // Write transactions between the two calls join one outer transaction, committed at the end
+    // only when every one of them committed. EndGroup is false when nothing was kept.
+    bool BeginGroup();
+    bool EndGroup();
 
     // A cached prepared statement, reset and unbound when the scope ends.
     class Statement {
@@ -64,10 +74,12 @@ public:
     private:
         RegistryDatabase& database_;
         bool active_ = false;
+        bool nested_ = false;
     };
 
 private:
     bool OpenConnection(Access access);
+    bool OpenFreshStore();
     bool CreateSchema();
     void Close();
 
@@ -81,6 +93,11 @@ private:
     unsigned long long inode_ = 0;
     bool writable_ = false;
     bool broken_ = false;
+    bool created_ = false;
+    bool inMemory_ = false;
+    int groupDepth_ = 0;
+    bool groupFailed_ = false;
+    std::optional<Transaction> groupTransaction_;
     std::unordered_map<std::string_view, sqlite3_stmt*> statements_;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/linux/SqliteRegistry.h"
 
+#include "platform/InternetSettingsKey.h"
 #include "platform/StateFolder.h"
 
 #include <sqlite3.h>
@@ -65,6 +66,57 @@ std::vector<std::byte> ColumnBlob(sqlite3_stmt* statement, int column) {
 } // namespace
 
 SqliteRegistry::SqliteRegistry(std::string databasePath) : database_(std::move(databasePath)) {}
+
+bool SqliteRegistry::OpenStore(Access access) {
+    if (!database_.Open(access)) {
+        return false;
+    }
+    if (database_.Created() && !SeedNewProfile()) {
+        database_.MarkBroken();
+        return false;
+    }
+    return true;
+}
+
+// A new store holds what a new Windows profile holds: the Internet Settings key with the proxy
+// off. A value another writer got in first is kept.
+bool SqliteRegistry::SeedNewProfile() {
+    Transaction transaction(database_, Access::Write);
+    if (!transaction.Active()) {
+        return false;
+    }
+    std::int64_t id = 0;
+    if (!EnsureRootRow(kInternetSettingsRoot, id)) {
+        return false;
+    }
+    const auto segments = SplitSubKey(kInternetSettingsSubKey);
+    for (const auto segment : *segments) {
+        const Found found = FindChild(kInternetSettingsRoot, id, segment, id);
+        if (found == Found::Error ||
+            (found == Found::No && !InsertKey(kInternetSettingsRoot, id, segment, id))) {
+            return false;
+        }
+    }
+    const auto statement = database_.Prepare("INSERT INTO values_(key, name, type, data) VALUES(?1, ?2, ?3, "
+                                             "?4) ON CONFLICT(key, name) DO NOTHING");
+    if (!statement) {
+        return false;
+    }
+    const auto off = DwordBytes(0);
+    sqlite3_bind_int64(statement.get(), 1, id);
+    BindText(statement.get(), 2, kProxyEnableName);
+    sqlite3_bind_int64(statement.get(), 3, kRegDword);
+    sqlite3_bind_blob(statement.get(), 4, off.data(), static_cast<int>(off.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(statement.get()) == SQLITE_DONE && transaction.Commit();
+}
+
+void SqliteRegistry::BeginWriteGroup() {
+    database_.BeginGroup();
+}
+
+bool SqliteRegistry::EndWriteGroup() {
+    return database_.EndGroup();
+}
 
 std::string SqliteRegistry::DefaultPath() {
     const std::filesystem::path folder = ProgramStateFolder();
@@ -198,7 +250,7 @@ RegStatus SqliteRegistry::RegCreateKeyA(RegHandle root, std::string_view subKey,
         key = root; // as the real call does: the same handle, nothing to create
         return kErrorSuccess;
     }
-    if (!database_.Open(Access::Write)) {
+    if (!OpenStore(Access::Write)) {
         return kErrorCantWrite;
     }
     Transaction transaction(database_, Access::Write);
@@ -243,7 +295,7 @@ RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueNa
     if (!ValidValueName(valueName) || data.size() > kMaxValueBytes) {
         return kErrorInvalidParameter;
     }
-    if (!database_.Open(Access::Write)) {
+    if (!OpenStore(Access::Write)) {
         return kErrorCantWrite;
     }
     Transaction transaction(database_, Access::Write);
@@ -286,7 +338,7 @@ RegStatus SqliteRegistry::RegDeleteValueA(RegHandle key, std::string_view valueN
     if (!ValidValueName(valueName)) {
         return kErrorInvalidParameter;
     }
-    if (!database_.Open(Access::Write)) {
+    if (!OpenStore(Access::Write)) {
         return kErrorCantWrite;
     }
     Transaction transaction(database_, Access::Write);
@@ -339,7 +391,7 @@ RegStatus SqliteRegistry::BeginRead(RegHandle root, std::string_view subKey, Key
     if (!SplitSubKey(subKey)) {
         return kErrorInvalidParameter;
     }
-    if (!database_.Open(Access::Read)) {
+    if (!OpenStore(Access::Read)) {
         return database_.FileMissing() ? kErrorFileNotFound : kErrorCantRead;
     }
     start = *resolved;

@@ -32,7 +32,8 @@ struct KeyListing {
 
 // The registry of a system that has none: per-user SQLite file with seven separate root trees.
 // Key and value names compare case-insensitively for ASCII and keep the case they were created
-// with. A missing or unreadable file reads as an empty registry; writes to it fail (non-zero).
+// with. A file that does not exist yet reads as a new profile's registry, which its first write
+// creates; an unreadable file reads as an empty registry, and writes to it fail (non-zero).
 class SqliteRegistry final : public RegistryOperations, public RegistryReader {
 public:
     explicit SqliteRegistry(std::string databasePath);
@@ -46,6 +47,8 @@ public:
                              std::uint32_t type, std::span<const std::byte> data) override;
     RegStatus RegDeleteValueA(RegHandle key, std::string_view valueName) override;
     RegStatus RegCloseKey(RegHandle key) override;
+    void BeginWriteGroup() override;
+    bool EndWriteGroup() override;
 
     std::optional<RegValue> ReadValue(RegHandle root, std::string_view subKey,
                                       std::string_view valueName) override;
@@ -80,6 +83,9 @@ private:
     Found Walk(const KeyRef& start, std::string_view subKey, std::int64_t& id);
     RegStatus BeginRead(RegHandle root, std::string_view subKey, KeyRef& start);
     RegHandle NewHandle();
+    // Opens the store, filling a new one as a new profile.
+    bool OpenStore(RegistryDatabase::Access access);
+    bool SeedNewProfile();
 
     RegistryDatabase database_;
     std::unordered_map<RegHandle, KeyRef> openKeys_;

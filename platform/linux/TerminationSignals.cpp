@@ -15,11 +15,25 @@ namespace {
 constexpr std::array kSignals{SIGTERM, SIGINT, SIGHUP};
 
 volatile sig_atomic_t signalPipe = -1;
+volatile sig_atomic_t signalTaken = 0;
 
-// Async-signal-safe: one write of the signal's number, nothing else.
+// Async-signal-safe: one write of the signal's number. A second signal while the first is still
+// being handled ends the program by its default action at once.
 extern "C" void OnTerminationSignal(int number) {
+    if (signalTaken != 0) {
+        ::signal(number, SIG_DFL);
+        ::raise(number);
+        return;
+    }
+    signalTaken = 1;
     const auto byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe, &byte, 1);
+}
+
+// A signal that was ignored when the program started (nohup, a background job) stays ignored.
+bool Ignored(int number) {
+    struct sigaction current {};
+    return ::sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 void SetAction(int number, void (*handler)(int)) {
@@ -41,7 +55,10 @@ TerminationSignals::TerminationSignals(Handler handler, QObject* parent)
     notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::Deliver);
     for (const int number : kSignals) {
-        SetAction(number, OnTerminationSignal);
+        if (!Ignored(number)) {
+            watched_.push_back(number);
+            SetAction(number, OnTerminationSignal);
+        }
     }
 }
 
@@ -49,7 +66,7 @@ TerminationSignals::~TerminationSignals() {
     if (notifier_ == nullptr) {
         return;
     }
-    for (const int number : kSignals) {
+    for (const int number : watched_) {
         SetAction(number, SIG_DFL);
     }
     signalPipe = -1;

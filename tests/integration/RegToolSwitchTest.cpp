@@ -25,9 +25,10 @@ protected:
 };
 
 TEST_F(RegToolSwitch, ChangesMadeByTheToolShowWithinOneSecond) {
-    // A user who never switched a proxy has no store yet; the monitor only reads, so there is
-    // still none after start-up, and the tool creates it under the running window.
-    EXPECT_EQ(w.StatusAfterTick(), QStringLiteral("代理状态:启用 "));
+    // A user who never switched a proxy has no store yet; it reads as a new profile's, with the
+    // proxy off. The monitor only reads, so there is still none after start-up, and the tool
+    // creates it under the running window.
+    EXPECT_EQ(w.StatusAfterTick(), QStringLiteral("代理状态:关闭"));
     ASSERT_FALSE(w.StoreFileExists()) << "reading the state must not create the store";
 
     struct Step {
@@ -41,7 +42,8 @@ TEST_F(RegToolSwitch, ChangesMadeByTheToolShowWithinOneSecond) {
             QStringLiteral("/f")};
     };
     const std::vector<Step> steps{
-        {add("ProxyServer", "REG_SZ", QStringLiteral("127.0.0.1:3128")),
+        {add("ProxyServer", "REG_SZ", QStringLiteral("127.0.0.1:3128")), QStringLiteral("代理状态:关闭")},
+        {add("ProxyEnable", "REG_DWORD", QStringLiteral("1")),
          QStringLiteral("代理状态:启用 127.0.0.1:3128")},
         {add("ProxyEnable", "REG_DWORD", QStringLiteral("0")), QStringLiteral("代理状态:关闭")},
         {add("ProxyEnable", "REG_DWORD", QStringLiteral("0x1")),

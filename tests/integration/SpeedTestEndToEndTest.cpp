@@ -11,7 +11,10 @@
 #include "tests/web/NetTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QListWidget>
 #include <QProcess>
 #include <QSignalSpy>
@@ -118,6 +121,17 @@ TEST_F(SpeedTestEndToEnd, PageLateBy2300MsThroughTheProxyReportsTwoPointThreeSec
 
 // --- the system proxy after the test is what it was before it
 
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(text), text.size());
+}
+
+QByteArray ReadText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 struct Setting {
     const char* name;
     std::optional<RegValue> server;
@@ -138,14 +152,37 @@ enum class End {
     Terminated,
     Interrupted,
     HungUp,
-    TerminatedWhenIdle
+    TerminatedWhenIdle,
+    KilledThenHalfRestored, // killed between the two writes that give the setting back
+    KilledThenAPipe,        // a pipe put where the journal was
+    CompletedOverALink,     // the journal's name a link to another file when the test starts
+    CompletedBesideAnEmptyLock,
+    TimedOutAfterAChange, // someone switched the proxy during the test
+    HungUpUnderNohup,     // SIGHUP ignored from the start, then SIGTERM
 };
-const char* const kEndNames[] = {"Completed",           "TimedOut",   "Killed",      "KilledThenChanged",
-                                 "KilledThenTruncated", "Terminated", "Interrupted", "HungUp",
-                                 "TerminatedWhenIdle"};
+const char* const kEndNames[] = {"Completed",
+                                 "TimedOut",
+                                 "Killed",
+                                 "KilledThenChanged",
+                                 "KilledThenTruncated",
+                                 "Terminated",
+                                 "Interrupted",
+                                 "HungUp",
+                                 "TerminatedWhenIdle",
+                                 "KilledThenHalfRestored",
+                                 "KilledThenAPipe",
+                                 "CompletedOverALink",
+                                 "CompletedBesideAnEmptyLock",
+                                 "TimedOutAfterAChange",
+                                 "HungUpUnderNohup"};
 
 bool IsKill(End end) {
-    return end == End::Killed || end == End::KilledThenChanged || end == End::KilledThenTruncated;
+    return end == End::Killed || end == End::KilledThenChanged || end == End::KilledThenTruncated ||
+           end == End::KilledThenHalfRestored || end == End::KilledThenAPipe;
+}
+
+bool IsCompleted(End end) {
+    return end == End::Completed || end == End::CompletedOverALink || end == End::CompletedBesideAnEmptyLock;
 }
 
 struct RestoreCase {
@@ -194,7 +231,14 @@ protected:
     void EndInTheWindow(End end) {
         Frmhome& window = *w.rig.window;
         QSignalSpy loads(window.WebBrowser4.get(), &PageLoader::DocumentComplete);
-        if (end == End::Completed) {
+        const QString victim = w.configPath + QStringLiteral("/victim.txt");
+        if (end == End::CompletedOverALink) {
+            WriteText(victim, "not the journal\n");
+            ASSERT_TRUE(QFile::link(victim, w.journalPath));
+        } else if (end == End::CompletedBesideAnEmptyLock) {
+            WriteText(w.journalPath + QStringLiteral(".lock"), ""); // names no holder: stale
+        }
+        if (IsCompleted(end)) {
             SelectTinyproxy();
             if (IsSkipped()) {
                 return;
@@ -205,6 +249,9 @@ protected:
         } else {
             SelectDeadPort();
             StartTest();
+            if (end == End::TimedOutAfterAChange) {
+                w.Put("ProxyServer", kSomeoneElses);
+            }
             // The refused load has ended without the marker; the count then runs on to the limit.
             ASSERT_TRUE(WaitFor([&] { return loads.contains(QVariantList{resultUrl}); }, 5000));
             ASSERT_FALSE(window.Command8->isEnabled());
@@ -217,7 +264,10 @@ protected:
         EXPECT_EQ(w.rig.LogSince(logBefore).size(), 2);
         EXPECT_EQ(window.CurrentProxy, tested);
         EXPECT_FALSE(window.Timer5->isActive());
-        EXPECT_FALSE(QFile::exists(w.journalPath));
+        EXPECT_FALSE(QFileInfo(w.journalPath).exists() || QFileInfo(w.journalPath).isSymLink());
+        if (end == End::CompletedOverALink) {
+            EXPECT_EQ(ReadText(victim), "not the journal\n") << "the journal was written through a link";
+        }
     }
 
     // The second process: the window in a speed test on the first one's store, until a signal
@@ -244,8 +294,17 @@ protected:
         environment.remove(QStringLiteral("GTEST_TOTAL_SHARDS"));
         environment.remove(QStringLiteral("GTEST_SHARD_INDEX"));
         program.setProcessEnvironment(environment);
+        struct sigaction ignore {};
+        struct sigaction saved {};
+        ignore.sa_handler = SIG_IGN;
+        if (end == End::HungUpUnderNohup) {
+            ::sigaction(SIGHUP, &ignore, &saved); // as nohup starts it
+        }
         program.start(QCoreApplication::applicationFilePath(),
                       {QStringLiteral("--gtest_filter=%1.%2").arg(info->test_suite_name(), info->name())});
+        if (end == End::HungUpUnderNohup) {
+            ::sigaction(SIGHUP, &saved, nullptr);
+        }
         QByteArray out;
         ASSERT_TRUE(
             WaitFor([&] { return (out += program.readAllStandardOutput()).contains("\nrunning "); }, 20000))
@@ -263,6 +322,10 @@ protected:
                            : end == End::HungUp    ? SIGHUP
                            : IsKill(end)           ? SIGKILL
                                                    : SIGTERM;
+        if (end == End::HungUpUnderNohup) {
+            ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+            EXPECT_FALSE(program.waitForFinished(500)) << "a signal ignored at start ended the program";
+        }
         ::kill(static_cast<pid_t>(program.processId()), signal);
         ASSERT_TRUE(program.waitForFinished(10000)) << "the program did not end on signal " << signal;
         if (!IsKill(end)) {
@@ -279,6 +342,12 @@ protected:
         } else if (end == End::KilledThenTruncated) {
             QFile cut(w.journalPath);
             EXPECT_TRUE(cut.resize(cut.size() / 2));
+        } else if (end == End::KilledThenHalfRestored) {
+            const Setting& before = GetParam().before;
+            before.server ? w.Put("ProxyServer", *before.server) : w.Remove("ProxyServer");
+        } else if (end == End::KilledThenAPipe) {
+            EXPECT_TRUE(QFile::remove(w.journalPath));
+            EXPECT_EQ(::mkfifo(w.journalPath.toLocal8Bit().constData(), 0600), 0);
         }
         RealWebWindow again(RegistryChoice{&w.store, &w.store}, w.journalPath);
         EXPECT_TRUE(again.StartUp());
@@ -296,7 +365,7 @@ TEST_P(SpeedTestRestore, GivesTheStoreBackAsItWas) {
         BeTheProgram(end);
     }
     Seed(before);
-    if (end == End::Completed || end == End::TimedOut) {
+    if (IsCompleted(end) || end == End::TimedOut || end == End::TimedOutAfterAChange) {
         EndInTheWindow(end);
     } else {
         EndTheProgram(end);
@@ -310,7 +379,9 @@ TEST_P(SpeedTestRestore, GivesTheStoreBackAsItWas) {
     if (end == End::KilledThenChanged) {
         after = {"", kSomeoneElses, std::uint32_t{1}, {}};
         restartLine = kChangedSince; // the newer setting is left alone
-    } else if (end == End::KilledThenTruncated) {
+    } else if (end == End::TimedOutAfterAChange) {
+        after = {"", kSomeoneElses, std::uint32_t{1}, {}};
+    } else if (end == End::KilledThenTruncated || end == End::KilledThenAPipe) {
         after = {"", tested.toStdString(), std::uint32_t{1}, {}};
         restartLine = kDamaged; // nothing from a damaged journal goes into the store
     }
@@ -334,10 +405,14 @@ std::vector<RestoreCase> RestoreCases() {
             cases.push_back({setting, end});
         }
     }
-    for (const End end : {End::KilledThenChanged, End::KilledThenTruncated, End::Interrupted, End::HungUp,
-                          End::TerminatedWhenIdle}) {
+    for (const End end :
+         {End::KilledThenChanged, End::KilledThenTruncated, End::Interrupted, End::HungUp,
+          End::TerminatedWhenIdle, End::KilledThenAPipe, End::CompletedOverALink,
+          End::CompletedBesideAnEmptyLock, End::TimedOutAfterAChange, End::HungUpUnderNohup}) {
         cases.push_back({kSettings[0], end});
     }
+    // A half-done restore differs from the setting before only where the proxy was off.
+    cases.push_back({kSettings[1], End::KilledThenHalfRestored});
     return cases;
 }
 
@@ -348,4 +423,19 @@ INSTANTIATE_TEST_SUITE_P(Settings, SpeedTestRestore, ::testing::ValuesIn(Restore
                          });
 
 } // namespace
+// A second window's test while another program's test holds the journal: it would take that
+// test's proxy for the user's setting, so it switches nothing and says why.
+TEST_F(SpeedTestEndToEnd, AnotherProgramsTestStopsThisOneBeforeItSwitches) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(w.journalPath).absolutePath()));
+    QLockFile otherTest(w.journalPath + QStringLiteral(".lock"));
+    ASSERT_TRUE(otherTest.tryLock(0));
+    w.Put("ProxyServer", kSomeoneElses);
+    SelectDeadPort();
+    w.rig.window->Command8->click();
+    EXPECT_TRUE(w.rig.window->Command8->isEnabled());
+    EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("另一个程序正在测速,本次测速未进行.")});
+    EXPECT_EQ(w.Read("ProxyServer"), RegValue(kSomeoneElses));
+    EXPECT_FALSE(QFile::exists(w.journalPath));
+}
+
 } // namespace kestrovan::test

@@ -45,7 +45,8 @@ TEST_F(ModRWRegStoreTest, DeleteUnderAMissingKeyCreatesItFailsSilentlyAndCloses)
     EXPECT_TRUE(dialog_.shown.empty());
     KeyListing listing;
     EXPECT_EQ(store_.ListKey(kHkeyCurrentUser, subKey_, listing), kErrorSuccess);
-    EXPECT_TRUE(listing.values.empty());
+    ASSERT_EQ(listing.values.size(), 1u) << "a new store holds only a new profile's proxy flag";
+    EXPECT_EQ(listing.values[0].name, "ProxyEnable");
 }
 
 TEST_F(ModRWRegStoreTest, NonAsciiSubKeyIsTakenWhole) {

@@ -2,6 +2,7 @@
 #include "platform/linux/SqliteRegistry.h"
 #include "platform/linux/regtool/RegCommand.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -180,10 +181,11 @@ protected:
 };
 
 TEST_F(RegToolRunTest, AddQueryDelete) {
+    // Before anything was written the store reads as a new profile: the proxy is off.
     auto result = Run({"query", key_});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, notFound_);
-    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "\n" + longKey_ + "\n    ProxyEnable    REG_DWORD    0x0\n\n");
+    EXPECT_FALSE(QFile::exists(dir_.path() + "/kestrovan/registry.db")) << "a query creates nothing";
 
     result = Run({"add", key_, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
@@ -218,6 +220,29 @@ TEST_F(RegToolRunTest, AddQueryDelete) {
     EXPECT_EQ(result.exitCode, 1);
     result = Run({"query", "HKCU\\Software\\Nowhere"});
     EXPECT_EQ(result.exitCode, 1) << "a delete must not create the key";
+}
+
+// The window's store keeps its connection open while other programs come and go. A write made
+// after another program read the store must still reach the file for every program after it:
+// first on a store this connection made, then on one that was there before it.
+TEST_F(RegToolRunTest, WritesAfterAnotherProgramReadReachTheFile) {
+    const std::string subKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    for (const char* store : {"fresh", "existing"}) {
+        SCOPED_TRACE(store);
+        SqliteRegistry window((dir_.path() + "/kestrovan/registry.db").toStdString());
+        window.ReadValue(kHkeyCurrentUser, subKey, "ProxyEnable"); // the status line reads first
+        const auto write = [&](const std::string& text) {
+            RegHandle key = 0;
+            ASSERT_EQ(window.RegCreateKeyA(kHkeyCurrentUser, subKey, key), kErrorSuccess);
+            ASSERT_EQ(window.RegSetValueExA(key, "ProxyServer", 0, kRegSz, std::as_bytes(std::span(text))),
+                      kErrorSuccess);
+            window.RegCloseKey(key);
+        };
+        write(std::string(store) + "-1.example:80");
+        EXPECT_TRUE(Run({"query", key_, "/v", "ProxyServer"}).out.contains(QString(store) + "-1.example:80"));
+        write(std::string(store) + "-2.example:80");
+        EXPECT_TRUE(Run({"query", key_, "/v", "ProxyServer"}).out.contains(QString(store) + "-2.example:80"));
+    }
 }
 
 TEST_F(RegToolRunTest, ShowsNumbersInHexAndRefusesBadInput) {

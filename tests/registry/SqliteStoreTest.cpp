@@ -169,7 +169,8 @@ TEST_F(SqliteStoreTest, NamesKeepTheCaseTheyWereCreatedWith) {
     ASSERT_EQ(WriteText(registry, "SOFTWARE\\mixedcase", "PROXYSERVER", ""), kErrorSuccess);
     KeyListing listing;
     ASSERT_EQ(registry.ListKey(kHkeyCurrentUser, "software", listing), kErrorSuccess);
-    EXPECT_EQ(listing.subKeys, std::vector<std::string>{"MixedCase"});
+    EXPECT_EQ(listing.subKeys, (std::vector<std::string>{"Microsoft", "MixedCase"}))
+        << "beside a new profile's";
     ASSERT_EQ(registry.ListKey(kHkeyCurrentUser, "software\\MIXEDCASE", listing), kErrorSuccess);
     ASSERT_EQ(listing.values.size(), 1u);
     EXPECT_EQ(listing.values[0].name, "ProxyServer");

@@ -1,0 +1,123 @@
+#include "platform/qt/WholeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kestrovan {
+
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+bool WriteAll(QFileDevice& file, QByteArrayView bytes) {
+    // The explicit flush matters: Qt 6.4's QSaveFile::commit() overlooks a short write of its
+    // buffer and would rename a truncated file over the old one.
+    return file.write(bytes.data(), bytes.size()) == bytes.size() && file.flush();
+}
+
+// A device or pipe the user named takes the bytes as they come; there is nothing to replace.
+bool WriteIntoDevice(const QString& path, QByteArrayView bytes) {
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Without a reader a pipe refuses at once instead of holding the window.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+#else
+    file.setFileName(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return false;
+    }
+#endif
+    const bool written = WriteAll(file, bytes);
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+} // namespace
+
+bool MakePrivateFolders(const QString& dir) {
+    const QFileInfo info(dir);
+    if (info.isDir()) {
+        return true;
+    }
+    const QString parent = info.absolutePath();
+    if (parent == info.absoluteFilePath() || !MakePrivateFolders(parent)) {
+        return false;
+    }
+    return QDir().mkdir(info.absoluteFilePath(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner) ||
+           QFileInfo(dir).isDir();
+}
+
+bool SaveWholeFile(const QString& path, QByteArrayView bytes, FileRole role) {
+    const QFileInfo target(path);
+    if (role == FileRole::State) {
+        if (!MakePrivateFolders(target.absolutePath())) {
+            return false;
+        }
+        // QSaveFile would write through a link; what is not a plain file goes first.
+        if ((target.isSymLink() || (target.exists() && !target.isFile())) && !QFile::remove(path)) {
+            return false;
+        }
+    } else if (target.exists() && !target.isFile() && !target.isDir()) {
+        return WriteIntoDevice(path, bytes);
+    }
+    QSaveFile file(path);
+    file.setDirectWriteFallback(role == FileRole::UserChosen);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    // The temporary file is made private before anything goes in; the rename keeps its mode.
+    if (role == FileRole::State && !file.setPermissions(kOwnerOnly)) {
+        return false;
+    }
+    return WriteAll(file, bytes) && file.commit();
+}
+
+std::optional<QByteArray> ReadPlainFile(const QString& path, qint64 maxBytes) {
+    QFile file;
+#ifdef Q_OS_UNIX
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+#else
+    const QFileInfo target(path);
+    if (target.isSymLink() || !target.isFile()) {
+        return std::nullopt;
+    }
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+#endif
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > maxBytes) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace kestrovan
