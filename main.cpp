@@ -1,5 +1,6 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "platform/NativePlatform.h"
+#include "platform/qt/QtTranslation.h"
 #include "proxyswitch/SpeedTestJournal.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kestrovan"));
     QApplication::setApplicationVersion(kestrovan::ProgramIdentity::VersionText());
     QApplication::setDesktopFileName(QStringLiteral("kestrovan"));
+    // Buttons of the boxes read 确定 and 取消 like the rest of the window.
+    kestrovan::InstallQtTranslation();
 
     const auto platform = kestrovan::CreateNativePlatform();
     kestrovan::NetworkHttpRequestFactory http;

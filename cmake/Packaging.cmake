@@ -13,7 +13,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 # The shared libraries (Qt, SQLite, libxml2, GLib, libcurl) are found by dpkg-shlibdeps; the rest
 # is what the program uses at run time without linking to it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, gsettings-desktop-schemas")
 # Only the program, kestrovan-reg and kestrovan-check: the test servers and tests are not installed.
 set(CPACK_COMPONENTS_ALL Unspecified)

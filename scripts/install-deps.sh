@@ -14,6 +14,8 @@ run_packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-qpa-plugins libqt6svg6
+    # Qt's own texts in Chinese (message-box buttons, the file dialog); the Windows build embeds them
+    qt6-translations-l10n
     libsqlite3-dev libxml2-dev libglib2.0-dev libcurl4-openssl-dev
     # running the demo: a CJK font for the captions, a virtual display and its tools (xdpyinfo,
     # xwininfo, xwd, convert for the screenshot), a real HTTP proxy, xdg-open for the home page

@@ -2,7 +2,10 @@
 # Runs the packaged kestrovan.exe under Wine as a user would, against kestrovan-demo on 127.0.0.1:
 # the window maps with its caption at the design client size; clicks at the design coordinates
 # fetch the list, select its first entry and switch the proxy on and off, and `wine reg query`
-# reads the Internet Settings after each switch; the program ends through its close confirmation.
+# reads the Internet Settings after each switch; the user signs out (`wineboot --end-session`) and
+# the close confirmation comes up while the sign-out can still be stopped: 取消 (Escape) keeps the
+# program; the program ends through its close confirmation; started again, it ends when the user
+# signs out and answers 确定 (Enter).
 #   scripts/wine-blackbox.sh INSTALL_DIR WINDOWS_BUILD_DIR LINUX_BUILD_DIR [SCREENSHOT.png]
 # Needs WINEPREFIX (an initialised prefix) and DISPLAY (an X server without a window manager, as
 # xvfb-run gives). Exits non-zero on the first check that fails.
@@ -24,9 +27,9 @@ port_of() {
     echo "${BASH_REMATCH[1]}"
 }
 scratch=$(mktemp -d)
-demo_pid="" program_pid=""
+demo_pid="" program_pid="" wineboot_pid=""
 cleanup() {
-    for pid in ${program_pid} ${demo_pid}; do
+    for pid in ${wineboot_pid} ${program_pid} ${demo_pid}; do
         kill "${pid}" 2>/dev/null || true
         wait "${pid}" 2>/dev/null || true
     done
@@ -53,19 +56,63 @@ wait_for_log() {
     fail "the demo never saw $1"
 }
 
-log "starting ${install_dir}/kestrovan.exe"
-(cd "${install_dir}" && exec wine kestrovan.exe) >"${scratch}/wine.log" 2>&1 &
-program_pid=$!
-window=""
-for _ in $(seq 150); do
-    window=$(xdotool search --name '^【Tolvaren】$' 2>/dev/null | head -n 1) && [[ -n ${window} ]] && break
-    kill -0 "${program_pid}" 2>/dev/null || fail "the program ended: $(cat "${scratch}/wine.log")"
-    sleep 0.2
-done
-[[ -n ${window} ]] || fail "no window captioned 【Tolvaren】"
-size=$(xwininfo -id "${window}" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
-log "window 【Tolvaren】 mapped, client ${size}"
-[[ ${size} == 552x387 ]] || fail "client size ${size}, not the design 8280x5805 twips (552x387)"
+start_program() {
+    log "starting ${install_dir}/kestrovan.exe"
+    (cd "${install_dir}" && exec wine kestrovan.exe) >"${scratch}/wine.log" 2>&1 &
+    program_pid=$!
+    window=""
+    for _ in $(seq 150); do
+        window=$(xdotool search --name '^【Tolvaren】$' 2>/dev/null | head -n 1) && [[ -n ${window} ]] && break
+        kill -0 "${program_pid}" 2>/dev/null || fail "the program ended: $(cat "${scratch}/wine.log")"
+        sleep 0.2
+    done
+    [[ -n ${window} ]] || fail "no window captioned 【Tolvaren】"
+    size=$(xwininfo -id "${window}" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+    log "window 【Tolvaren】 mapped, client ${size}"
+    [[ ${size} == 552x387 ]] || fail "client size ${size}, not the design 8280x5805 twips (552x387)"
+}
+# Answers the close confirmation with a key: Return for 确定, Escape for 取消.
+answer_box() {
+    local box=""
+    for _ in $(seq 50); do
+        box=$(xdotool search --name '^退出提示$' 2>/dev/null | head -n 1) && [[ -n ${box} ]] && break
+        sleep 0.2
+    done
+    [[ -n ${box} ]] || fail "no confirmation box 退出提示"
+    log "the box 退出提示 is up; key $1"
+    xdotool key --window "${box}" "$1" 2>/dev/null
+}
+expect_program_end() {
+    for _ in $(seq 50); do
+        kill -0 "${program_pid}" 2>/dev/null || break
+        sleep 0.2
+    done
+    kill -0 "${program_pid}" 2>/dev/null && fail "the program is still running after 确定"
+    wait "${program_pid}" || true
+    program_pid=""
+    log "the program ended"
+}
+# The user signs out: wineboot asks every program's windows whether the session may end
+# (WM_QUERYENDSESSION), and exits 1 when one of them says no.
+sign_out() {
+    log "wineboot --end-session"
+    wine wineboot --end-session >>"${scratch}/wineboot.log" 2>&1 &
+    wineboot_pid=$!
+}
+# Waits for that wineboot; its exit status goes to sign_out_status.
+wait_sign_out() {
+    for _ in $(seq 150); do
+        kill -0 "${wineboot_pid}" 2>/dev/null || break
+        sleep 0.2
+    done
+    kill -0 "${wineboot_pid}" 2>/dev/null && fail "wineboot --end-session still waits"
+    sign_out_status=0
+    wait "${wineboot_pid}" || sign_out_status=$?
+    wineboot_pid=""
+    log "wineboot --end-session exited ${sign_out_status}"
+}
+
+start_program
 
 # Design coordinates in pixels (15 twips each) within the client area: Frame1 sits at 8,8.
 click() {
@@ -97,20 +144,24 @@ enable=$(reg_value ProxyEnable)
 log "reg query: ProxyEnable ${enable}"
 [[ ${enable} == 0x0 ]] || fail "expected ProxyEnable 0x0"
 
-log "click 退出程序, OK in 退出提示"
+sign_out
+answer_box Escape
+wait_sign_out
+((sign_out_status == 1)) || fail "取消 did not stop the sign-out"
+sleep 1
+kill -0 "${program_pid}" 2>/dev/null || fail "the program ended after 取消"
+xwininfo -id "${window}" | grep -q IsViewable || fail "the window is gone after 取消"
+log "取消: the sign-out stopped, the program runs on with its window"
+
+log "click 退出程序, 确定 in 退出提示"
 click "${fetch_x}" "${exit_y}"
-box=""
-for _ in $(seq 50); do
-    box=$(xdotool search --name '^退出提示$' 2>/dev/null | head -n 1) && [[ -n ${box} ]] && break
-    sleep 0.2
-done
-[[ -n ${box} ]] || fail "no confirmation box 退出提示"
-xdotool key --window "${box}" Return 2>/dev/null
-for _ in $(seq 50); do
-    kill -0 "${program_pid}" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "${program_pid}" 2>/dev/null && fail "the program is still running after OK"
-wait "${program_pid}" || true
-program_pid=""
-log "the program ended"
+answer_box Return
+expect_program_end
+
+start_program
+sign_out
+answer_box Return
+expect_program_end
+wait_sign_out
+((sign_out_status == 0)) || fail "the sign-out did not go on after 确定"
+log "确定: the program ended and the sign-out went on"

@@ -1,8 +1,9 @@
-// Closing and the fixed size of Frmhome.
+// Closing, signing out and the fixed size of Frmhome.
 #include "window/Frmhome.h"
 
 #include <QCloseEvent>
 #include <QResizeEvent>
+#include <QSessionManager>
 
 namespace kestrovan {
 
@@ -12,15 +13,35 @@ void Frmhome::Command4_Click() {
 
 // Every request to close the window, whatever its source, asks first.
 void Frmhome::closeEvent(QCloseEvent* event) {
+    if (!AskToEnd()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// The user signs out: the session manager asks before the session's end is decided, so that
+// Cancel can still stop it. Without leave to ask, the end of the session takes its own path
+// (EndForSystemRequest).
+void Frmhome::SessionEnding(QSessionManager& manager) {
+    if (!manager.allowsInteraction()) {
+        return;
+    }
+    if (!AskToEnd()) {
+        manager.cancel();
+    }
+    manager.release();
+}
+
+bool Frmhome::AskToEnd() {
     const MessageAnswer answer =
         adapters_.messageDialog.Show(QStringLiteral("您是否确定退出程序?"), QStringLiteral("退出提示"),
                                      MessageIcon::Question, MessageButtons::OkCancel);
     if (answer != MessageAnswer::Ok) {
-        event->ignore();
-        return;
+        return false;
     }
     EndAsConfirmed();
-    event->accept();
+    return true;
 }
 
 void Frmhome::EndAsConfirmed() {

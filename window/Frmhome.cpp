@@ -5,6 +5,7 @@
 #include "window/ProgramIdentity.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 namespace kestrovan {
 namespace {
@@ -129,6 +130,18 @@ void Frmhome::ConnectHandlers() {
     connect(WebBrowser1.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser1_DocumentComplete);
     connect(WebBrowser3.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser3_DocumentComplete);
     connect(WebBrowser4.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser4_DocumentComplete);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &Frmhome::SessionEnding);
+}
+
+// Enter and keypad Enter press the focused button, as Space does. Qt's buttons take Enter only
+// inside dialogs and pass it on here.
+void Frmhome::keyPressEvent(QKeyEvent* event) {
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QString Frmhome::Probe(const QString& url) {

@@ -29,6 +29,8 @@
 #include <memory>
 #include <optional>
 
+class QSessionManager;
+
 namespace kestrovan {
 
 // The platform services the window works through; tests hand in fakes.
@@ -81,10 +83,14 @@ public:
     // During a speed test it ends the program as EndAsConfirmed() does and returns true; otherwise
     // it returns false and leaves the end to the caller.
     bool EndForSystemRequest();
+    // The user signs out (QGuiApplication::commitDataRequest): asks as the close box does; Cancel
+    // cancels the sign-out, OK ends the program as EndAsConfirmed() does.
+    void SessionEnding(QSessionManager& manager);
 
 protected:
     void closeEvent(QCloseEvent* event) override; // QueryUnload
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildControls();
@@ -93,6 +99,8 @@ private:
     // --- window/ : start-up and exit
     void CenterWindow();
     void Command4_Click();
+    // The close confirmation; true when the user chose OK and the program was ended.
+    bool AskToEnd();
     // --- proxylist/ : fetch, parse, selection, export
     void Command1_Click();
     void WebBrowser1_DocumentComplete(const QString& url);

@@ -61,7 +61,9 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
 
     auto dialogOwner = std::make_shared<DialogOwner>();
     platform->messageDialog = std::make_unique<QtMessageDialog>(dialogOwner);
-    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner);
+    // The desktop's file dialogs (GTK's, the portal's) speak the desktop's language; Qt's own
+    // speaks Chinese with the rest of the program.
+    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner, FileDialogKind::QtOwn);
     platform->attachWindow = [dialogOwner](QWidget* window) { dialogOwner->SetWindow(window); };
     platform->sleeper = std::make_unique<ThreadSleeper>();
     platform->processStarter = std::make_unique<DesktopProcessStarter>();

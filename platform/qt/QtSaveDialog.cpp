@@ -24,6 +24,7 @@ std::optional<QString> QtSaveDialog::ShowSave(const SaveDialogOptions& options) 
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, kind_ == FileDialogKind::QtOwn);
     dialog.setNameFilters(NameFilters(options.filter));
     dialog.setDefaultSuffix(QString());
     if (!fileName_.isEmpty()) {

@@ -21,7 +21,7 @@ std::unique_ptr<NativePlatform> CreateNativePlatform() {
     platform->internetSettings = std::make_unique<WinInetSettings>();
     auto dialogOwner = std::make_shared<DialogOwner>();
     platform->messageDialog = std::make_unique<QtMessageDialog>(dialogOwner);
-    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner);
+    platform->saveDialog = std::make_unique<QtSaveDialog>(dialogOwner, FileDialogKind::Platform);
     platform->attachWindow = [dialogOwner](QWidget* window) { dialogOwner->SetWindow(window); };
     platform->sleeper = std::make_unique<WindowsSleeper>();
     platform->processStarter = std::make_unique<WindowsProcessStarter>();

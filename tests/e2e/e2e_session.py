@@ -184,7 +184,8 @@ class Session:
         saved = self.env
         self.env = env
         try:
-            return self._spawn("kestrovan", [program])
+            # From its private home: the save dialog opens there.
+            return self._spawn("kestrovan", [program], cwd=self.root)
         finally:
             self.env = saved
 
@@ -194,6 +195,14 @@ class Session:
                              capture_output=True, timeout=20, check=True)
         subprocess.run(["convert", "xwd:-", "png:" + path], input=xwd.stdout, capture_output=True,
                        timeout=30, check=True)
+
+    def paint_window(self, path, window_id, x, y):
+        """Paints the window's own picture over the screen's in the PNG at path, at x, y: a window
+        with a visual of its own (the message boxes') shows black in the picture of the root."""
+        xwd = subprocess.run(["xwd", "-id", str(window_id), "-silent", "-display", self.display],
+                             capture_output=True, timeout=20, check=True)
+        subprocess.run(["convert", path, "xwd:-", "-geometry", "+%d+%d" % (x, y), "-composite", path],
+                       input=xwd.stdout, capture_output=True, timeout=30, check=True)
 
     def x_windows(self, pid):
         """The mapped X windows of process pid that carry a title, as the window system holds them:

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """End-to-end run of the real kestrovan binary on a private virtual desktop.
 
-It drives the window through the accessibility bus the way a user would: start-up, fetch, pick
-127.0.0.1:8080, enable and disable the system proxy, a speed test through the working proxy, a
-location query, and the exit with OK; the substitute registry is read back with kestrovan-reg.
+It drives the window through the accessibility bus the way a user would: start-up, fetch, the save
+dialog left with 取消, pick 127.0.0.1:8080, enable and disable the system proxy, a speed test through
+the working proxy, a location query, and the exit, first with 取消, then with 确定; the substitute
+registry is read back with kestrovan-reg. Qt's own buttons are pressed by their Chinese captions.
 Only loopback addresses are used. Exit status 0 when every check passes.
 """
 
@@ -110,12 +111,20 @@ class Run:
             raise AssertionError("registry: expected ProxyEnable %s%s; kestrovan-reg said (%d):\n%s"
                                  % (enable, " ProxyServer " + server if server else "", code, text))
 
-    def screenshot(self, name):
+    def screenshot(self, name, dialog_title=None):
         os.makedirs(self.shots, exist_ok=True)
         path = os.path.join(self.shots, name)
         whole = path + ".root.png"
+        time.sleep(0.5)  # the last paint reaches the screen
         self.session.screenshot(whole)
         x, y, width, height = atspi.window_extents(self.window)
+        if dialog_title is not None:  # the window and the dialog over it, which may reach past it
+            dialog = self.x_window(self.process.pid, dialog_title)
+            dx, dy, dw, dh = dialog["geometry"]
+            self.session.paint_window(whole, dialog["id"], dx, dy)
+            right, bottom = max(x + width, dx + dw), max(y + height, dy + dh)
+            x, y = min(x, dx), min(y, dy)
+            width, height = right - x, bottom - y
         # The window alone, with a small margin of the desktop around it.
         margin = 8
         crop = "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin, max(0, x - margin), max(0, y - margin))
@@ -240,6 +249,24 @@ class Run:
         assert line.startswith("查询结束,归属:") and len(line) > len("查询结束,归属:"), "query ended with %r" % line
         self.note("location: " + line)
 
+    def export_cancelled(self):
+        """The save dialog speaks Chinese; 取消 leaves it without a file or a log line."""
+        lines = self.log_lines()
+        atspi.press(self.window, "导出代理")
+        dialog = atspi.wait_top_level("保存代理", 10, self.process.pid)
+        self.screenshot("save-dialog.png", "保存代理")
+        atspi.press(dialog, "取消")
+        assert wait_until(lambda: atspi.find_top_level("保存代理", self.process.pid) is None, 5, 0.2), \
+            "保存代理 stays up after 取消"
+        assert self.log_lines() == lines, "取消 in the save dialog logged %r" % self.log_lines()[len(lines):]
+        self.note("save dialog 保存代理 left with 取消")
+
+    def exit_box(self):
+        atspi.press(self.window, "退出程序")
+        box = atspi.wait_top_level("退出提示", 10, self.process.pid)
+        atspi.require(box, "label", "您是否确定退出程序?", 5)
+        return box
+
     def exit_with_ok(self):
         # Away from the middle of the screen, where the box would go if it belonged to no window.
         main = self.x_window(self.process.pid, TITLE)
@@ -247,11 +274,16 @@ class Run:
         assert wait_until(lambda: self.x_window(self.process.pid, TITLE)["geometry"][:2] == (40, 60), 5, 0.1), \
             "the window did not move to 40,60"
         main = self.x_window(self.process.pid, TITLE)
-        atspi.press(self.window, "退出程序")
-        box = atspi.wait_top_level("退出提示", 10, self.process.pid)
-        atspi.require(box, "label", "您是否确定退出程序?", 5)
-        ok = atspi.find(box, "push button", predicate=lambda b: atspi.name_of(b).replace("&", "") in ("OK", "确定"))
-        assert ok is not None, "the 退出提示 box has no OK button"
+        lines = self.log_lines()
+        box = self.exit_box()
+        self.screenshot("exit-box.png", "退出提示")
+        atspi.press(box, "取消")
+        assert wait_until(lambda: atspi.find_top_level("退出提示", self.process.pid) is None, 5, 0.2), \
+            "退出提示 stays up after 取消"
+        assert self.process.poll() is None and self.log_lines() == lines, "取消 did not keep the program as it was"
+        self.note("exit with 取消: the program runs on")
+        box = self.exit_box()
+        ok = atspi.require(box, "push button", "确定", 5)
         # The title bar reads the box's title alone; the box belongs to the window and sits over it.
         shown = self.expect_centred(self.process.pid, "退出提示", *main["geometry"], "the window")
         assert shown["transient_for"] == main["id"], "the 退出提示 box is transient for %r, not for the window %#x" \
@@ -273,6 +305,7 @@ class Run:
             return
         self.fetch()
         self.screenshot("fetch.png")
+        self.export_cancelled()
         self.select(WORKING_PROXY)
         self.enable()
         self.screenshot("proxy-on.png")
@@ -298,8 +331,7 @@ class Run:
         process = self.session.start_program(self.args.program, {"BROWSER": browser})
         box = atspi.wait_top_level("升级提示", 40, process.pid)
         atspi.require(box, "label", "您使用的版本已过期,请下载最新版本。", 5)
-        ok = atspi.find(box, "push button", predicate=lambda b: atspi.name_of(b).replace("&", "") in ("OK", "确定"))
-        assert ok is not None, "the 升级提示 box has no OK button"
+        ok = atspi.require(box, "push button", "确定", 5)
         assert atspi.find_top_level(TITLE, process.pid) is None, "the main window is shown"
         self.expect_centred(process.pid, "升级提示", 0, 0, *SCREEN_SIZE, "the screen")
         atspi.do_named_action(ok, "Press")

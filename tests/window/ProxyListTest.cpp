@@ -181,13 +181,14 @@ INSTANTIATE_TEST_SUITE_P(Entries, Selection,
                                            SelectionCase{"EmptyEntrySelectsNothing", "", "", ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// --- the keys: Tab into a fetched list, maybe move, then 启用代理. The row that Qt makes current
-// on the focus is no selection; the first move key selects.
+// --- the keys: Tab into a fetched list, maybe move, then press 启用代理 with Space or Enter. The
+// row that Qt makes current on the focus is no selection; the first move key selects.
 
 struct KeysCase {
     const char* name;
     std::vector<Qt::Key> keys;
-    QString enabled; // empty: nothing is selected
+    QString enabled;               // empty: nothing is selected
+    Qt::Key press = Qt::Key_Space; // Key_Enter is the keypad's
 };
 
 class KeyboardSelection : public StartedWindowTest, public ::testing::WithParamInterface<KeysCase> {};
@@ -203,7 +204,9 @@ TEST_P(KeyboardSelection, TabChoosesNothingAndTheFirstMoveKeySelects) {
     for (const Qt::Key key : GetParam().keys) {
         QTest::keyClick(W().List1, key);
     }
-    W().Command5->click();
+    W().Command5->setFocus();
+    QTest::keyClick(W().Command5, GetParam().press,
+                    GetParam().press == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     EXPECT_EQ(W().CurrentProxy, GetParam().enabled);
     EXPECT_EQ(NewLog(), GetParam().enabled.isEmpty()
                             ? QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")}
@@ -215,7 +218,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(KeysCase{"TabAlone", {}, {}}, KeysCase{"Down", {Qt::Key_Down}, "10.0.0.1:8080"},
                       KeysCase{"DownDown", {Qt::Key_Down, Qt::Key_Down}, "10.0.0.2:3128"},
                       KeysCase{"Up", {Qt::Key_Up}, "10.0.0.1:8080"},
-                      KeysCase{"End", {Qt::Key_End}, "10.0.0.3:80"}),
+                      KeysCase{"End", {Qt::Key_End}, "10.0.0.3:80"},
+                      KeysCase{"DownEnter", {Qt::Key_Down}, "10.0.0.1:8080", Qt::Key_Return},
+                      KeysCase{"DownKeypadEnter", {Qt::Key_Down}, "10.0.0.1:8080", Qt::Key_Enter}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- export

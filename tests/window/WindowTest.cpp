@@ -1,11 +1,17 @@
 // The window's controls in their design state, the message log, the fixed size and the close
-// confirmation.
+// confirmation; the real message box in Chinese.
 #include "tests/window/WindowTestSupport.h"
 
+#include "platform/qt/QtMessageDialog.h"
+#include "platform/qt/QtTranslation.h"
+
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -196,6 +202,42 @@ TEST_F(StartedWindowTest, CancelledCloseCanBeAskedAgain) {
     EXPECT_EQ(h.messageDialog.Shown().size(), 2u);
     EXPECT_EQ(h.terminator.Ends(), 1);
 }
+
+// --- the real box: Qt's button captions in Chinese, whatever the locale; each pressed by its caption
+
+struct BoxButtonCase {
+    const char* name;
+    QString caption;
+    MessageAnswer answer;
+};
+
+class ChineseBox : public ::testing::TestWithParam<BoxButtonCase> {};
+
+TEST_P(ChineseBox, ButtonPressedByItsCaption) {
+    ASSERT_TRUE(InstallQtTranslation());
+    QtMessageDialog dialog(std::make_shared<DialogOwner>());
+    QStringList captions;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* button : box->buttons()) {
+            captions << button->text();
+            chosen = button->text() == GetParam().caption ? button : chosen;
+        }
+        chosen ? chosen->click() : box->done(-1);
+    });
+    EXPECT_EQ(dialog.Show(QStringLiteral("您是否确定退出程序?"), QStringLiteral("退出提示"),
+                          MessageIcon::Question, MessageButtons::OkCancel),
+              GetParam().answer);
+    EXPECT_TRUE(captions.contains(GetParam().caption)) << captions.join(u' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, ChineseBox,
+                         ::testing::Values(BoxButtonCase{"Ok", QStringLiteral("确定"), MessageAnswer::Ok},
+                                           BoxButtonCase{"Cancel", QStringLiteral("取消"),
+                                                         MessageAnswer::Cancel}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kestrovan::test
