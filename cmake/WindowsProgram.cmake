@@ -4,7 +4,13 @@
 enable_language(RC)
 
 set(KESTROVAN_PRODUCT_NAME "【Tolvaren】")
-set(KESTROVAN_PRODUCT_VERSION_TEXT "1.05")
+# The product version of the file metadata, from the project version: "1.05", the minor number in
+# two digits.
+if(PROJECT_VERSION_MINOR LESS 10)
+    set(KESTROVAN_PRODUCT_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
+else()
+    set(KESTROVAN_PRODUCT_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+endif()
 set(resources ${PROJECT_SOURCE_DIR}/window/resources/windows)
 set(KESTROVAN_ICO ${resources}/kestrovan.ico)
 set(KESTROVAN_MANIFEST ${resources}/kestrovan.manifest)

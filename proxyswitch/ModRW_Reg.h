@@ -33,9 +33,6 @@ public:
     // The predefined handle of a root name, exact and case-sensitive; 0 for any other name.
     static RegHandle RootKeyFromName(const QString& name);
 
-    // The status of the last registry call (0 = success); nothing acts on it.
-    std::int32_t LastStatus() const { return LastStatus_; }
-
 private:
     template <typename Work> void RunOperation(const QString& KeyPath, Work work);
 
@@ -43,7 +40,7 @@ private:
     MessageDialog& messageDialog_;
     std::int32_t CurrentRoot_ = 0;
     std::int32_t CurrentKey_ = 0;
-    std::int32_t LastStatus_ = 0;
+    std::int32_t LastStatus_ = 0; // the status of the last registry call; nothing acts on it
 };
 
 } // namespace kestrovan

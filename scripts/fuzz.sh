@@ -41,14 +41,14 @@ fi
 if [ $quick -eq 1 ]; then
     mkdir -p "$build"
     if ! { nice -n 10 cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo && nice -n 10 ninja -C "$build"; } >"$build/build.log" 2>&1; then
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVAN_WERROR=ON && nice -n 10 ninja -C "$build"; } >"$build/build.log" 2>&1; then
         tail -n 40 "$build/build.log" >&2
         echo "fuzz: the build failed (build-fuzz/build.log)" >&2
         exit 1
     fi
 else
     nice -n 10 cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVAN_WERROR=ON
     nice -n 10 ninja -C "$build"
 fi
 

@@ -22,13 +22,13 @@ echo "${sdk}"
 
 # Ninja prints only what the compiler says.
 phase "building ${build}/adapters"
-cmake -S "${root}/tests/wine" -B "${build}/adapters" -G Ninja \
+cmake -S "${root}/tests/wine" -B "${build}/adapters" -G Ninja -DKESTROVAN_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="${root}/cmake/mingw-w64.cmake" >/dev/null
 ninja -C "${build}/adapters" --quiet
 
 # The program under test talks to its own demo ports, apart from the Linux suite's running beside.
 phase "building ${build}/program"
-cmake -S "${root}" -B "${build}/program" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "${root}" -B "${build}/program" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTROVAN_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="${sdk}/lib/cmake/Qt6/qt.toolchain.cmake" -DKESTROVAN_BUILD_TESTS=ON \
     -DKESTROVAN_HOME_URL=http://127.0.0.1:27480 -DKESTROVAN_LOOKUP_URL=http://127.0.0.1:27481 >/dev/null
 ninja -C "${build}/program" --quiet
