@@ -13,8 +13,8 @@ enum class ConsoleStream { Out, Error };
 void WriteConsoleText(ConsoleStream stream, const QString& text);
 bool IsConsoleTerminal(ConsoleStream stream);
 
-// Raises the limit of open sockets as far as the system allows and returns how many transfers
-// may be under way at once with it.
+// Raises the limit of open sockets as far as the system allows and returns how many more sockets
+// may be open at once with it, beside those the process holds already.
 std::size_t RaiseConnectionLimit();
 
 } // namespace kestrovan
