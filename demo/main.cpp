@@ -24,8 +24,7 @@ constexpr int kUsageExitCode = 1;
 constexpr qsizetype kMaxLoggedTargetBytes = 300;
 
 quint16 DefaultPort(const char* baseUrl) {
-    const QUrl url(QString::fromLatin1(baseUrl));
-    return static_cast<quint16>(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    return static_cast<quint16>(QUrl(QString::fromLatin1(baseUrl)).port(80));
 }
 
 std::optional<int> NumberOption(const QCommandLineParser& parser, const QString& name, int max) {
@@ -98,7 +97,7 @@ int main(int argc, char** argv) {
          QStringLiteral("text"), QStringLiteral("1.5")},
         {QStringLiteral("tls-port"),
          QStringLiteral("Port of the TLS target that kestrovan-check reaches through the proxies (0: none)."),
-         QStringLiteral("port"), QString::number(DefaultPort(KESTROVAN_TUNNEL_URL))},
+         QStringLiteral("port"), QStringLiteral("0")},
         {QStringLiteral("tls-dir"),
          QStringLiteral("Folder of the demo certificates (scripts/demo-tls.sh makes them)."),
          QStringLiteral("folder"), QStringLiteral(KESTROVAN_DEMO_TLS_DIR)},
