@@ -4,9 +4,14 @@
 
 namespace kestrovan {
 
-BackgroundJobs::BackgroundJobs(std::size_t threads) {
+BackgroundJobs::BackgroundJobs(std::size_t threads, const std::function<void()>& setUp) {
     for (std::size_t i = 0; i < std::max<std::size_t>(threads, 1); ++i) {
-        threads_.emplace_back([this] { Work(); });
+        threads_.emplace_back([this, setUp] {
+            if (setUp) {
+                setUp();
+            }
+            Work();
+        });
     }
 }
 

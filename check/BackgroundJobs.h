@@ -17,7 +17,8 @@ public:
     using Continuation = std::function<void()>;
     using Job = std::function<Continuation()>;
 
-    explicit BackgroundJobs(std::size_t threads);
+    // Each worker first runs setUp (lowering its priority, say).
+    BackgroundJobs(std::size_t threads, const std::function<void()>& setUp);
     ~BackgroundJobs();
     BackgroundJobs(const BackgroundJobs&) = delete;
     BackgroundJobs& operator=(const BackgroundJobs&) = delete;

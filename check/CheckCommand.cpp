@@ -134,7 +134,7 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
         progress.Update(done, working);
     };
 
-    BackgroundJobs pageReaders(kPageReaders);
+    BackgroundJobs pageReaders(kPageReaders, &LowerThisThreadPriority);
     const std::size_t checksAtOnce =
         std::max<std::size_t>(std::min(options.concurrency, RaiseConnectionLimit() / kLegsPerCheck), 1);
     const FetchLimits limits{

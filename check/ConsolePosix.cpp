@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -41,6 +42,12 @@ void WriteConsoleText(ConsoleStream stream, const QString& text) {
 
 bool IsConsoleTerminal(ConsoleStream stream) {
     return isatty(fileno(FileOf(stream))) == 1;
+}
+
+void LowerThisThreadPriority() {
+    // On Linux a thread has a nice value of its own, set through its thread id.
+    constexpr int kLowestPriority = 19;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kLowestPriority);
 }
 
 std::size_t RaiseConnectionLimit() {

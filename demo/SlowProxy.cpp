@@ -225,6 +225,7 @@ void SlowProxy::SetConnectMode(ConnectMode mode, const TlsIdentity& identity) {
 }
 
 bool SlowProxy::Listen(quint16 port, const QHostAddress& address) {
+    server_.setListenBacklogSize(1024); // as the site server: many checks connect at once
     return server_.listen(address, port);
 }
 

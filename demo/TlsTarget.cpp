@@ -82,6 +82,7 @@ TlsTarget::TlsTarget(const TlsIdentity& identity, QObject* parent) : QObject(par
 }
 
 bool TlsTarget::Listen(quint16 port, const QHostAddress& address) {
+    server_.setListenBacklogSize(1024); // as the site server: many checks connect at once
     return server_.listen(address, port);
 }
 
