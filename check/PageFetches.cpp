@@ -52,6 +52,7 @@ struct Budget {
     explicit Budget(qint64 bytes) : totalBytes(bytes), remainingBytes(bytes) {}
     const qint64 totalBytes;
     std::atomic<qint64> remainingBytes;
+    std::size_t pausedTransfers = 0; // on the transfer loop's thread only
 };
 
 // A socket could not be opened because this process or the system has none left.
@@ -62,6 +63,8 @@ bool IsOutOfDescriptors(long osError) {
 
 struct Transfer {
     std::size_t index = 0;
+    // The first leg of a group tells here when it has reached its server (or proxy).
+    std::vector<std::size_t>* connectedGroups = nullptr;
     EasyHandle easy;
     QUrl url;
     bool tunnelled = false;
@@ -83,7 +86,17 @@ struct Transfer {
         budget->remainingBytes += body.size();
         body = QByteArray();
     }
+    void Resumed() {
+        budget->pausedTransfers -= waitingBytes > 0 ? 1 : 0;
+        waitingBytes = 0;
+    }
 };
+
+int Connected(void* user, char*, char*, int, int) {
+    auto* transfer = static_cast<Transfer*>(user);
+    transfer->connectedGroups->push_back(transfer->index);
+    return CURL_PREREQFUNC_OK;
+}
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
@@ -99,11 +112,12 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     qint64 remaining = budget.remainingBytes.load();
     do {
         if (bytes > remaining) {
+            budget.pausedTransfers += transfer->waitingBytes == 0 ? 1 : 0;
             transfer->waitingBytes = bytes;
             return CURL_WRITEFUNC_PAUSE; // libcurl keeps the data and hands it over again on resume
         }
     } while (!budget.remainingBytes.compare_exchange_weak(remaining, remaining - bytes));
-    transfer->waitingBytes = 0;
+    transfer->Resumed();
     transfer->body.append(data, bytes);
     return size * count;
 }
@@ -156,7 +170,7 @@ public:
 
     void Run(std::span<const PageRequest> requests) {
         requests_ = requests;
-        legsLeft_.assign((requests.size() + legsPerGroup_ - 1) / legsPerGroup_, 0);
+        groups_.assign((requests.size() + legsPerGroup_ - 1) / legsPerGroup_, Group{});
         std::size_t next = 0;
         while (next < requests.size() || !retries_.empty() || !active_.empty()) {
             while (!retries_.empty() && active_.size() < socketCap_) {
@@ -166,14 +180,14 @@ public:
             while (next < requests.size() && retries_.empty() && groupsUnderWay_ < concurrency_ &&
                    active_.size() + legsPerGroup_ <= std::max(socketCap_, legsPerGroup_)) {
                 const std::size_t end = std::min(next + legsPerGroup_, requests.size());
-                legsLeft_[next / legsPerGroup_] = end - next;
+                groups_[next / legsPerGroup_].legsLeft = end - next;
                 ++groupsUnderWay_;
-                for (; next < end; ++next) {
-                    Start(next, 0);
-                }
+                Start(next, 0);
+                next = end;
             }
             int running = 0;
             curl_multi_perform(multi_.get(), &running);
+            StartConnectedGroups();
             int queued = 0;
             while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
                 if (message->msg == CURLMSG_DONE) {
@@ -194,6 +208,31 @@ public:
     }
 
 private:
+    struct Group {
+        std::size_t legsLeft = 0; // not yet reported
+        Clock::time_point start;
+        bool othersStarted = false;
+    };
+
+    Group& GroupOf(std::size_t index) { return groups_[index / legsPerGroup_]; }
+    bool IsFirstLeg(std::size_t index) const { return index % legsPerGroup_ == 0; }
+
+    // The other legs of a group start once its first leg has reached the proxy: a proxy that
+    // refuses or is not there costs one transfer, not one a leg.
+    void StartConnectedGroups() {
+        for (const std::size_t first : std::exchange(connectedGroups_, {})) {
+            Group& group = GroupOf(first);
+            if (group.othersStarted) {
+                continue; // connected again after a redirect
+            }
+            group.othersStarted = true;
+            const std::size_t end = first + group.legsLeft;
+            for (std::size_t index = first + 1; index < end; ++index) {
+                Start(index, 0);
+            }
+        }
+    }
+
     void Start(std::size_t index, int localRetries) {
         const PageRequest& request = requests_[index];
         auto transfer = std::make_unique<Transfer>();
@@ -201,7 +240,11 @@ private:
         transfer->localRetries = localRetries;
         transfer->url = QUrl(QString::fromStdString(request.url));
         transfer->tunnelled = request.tunnelled;
-        transfer->deadline = Clock::now() + request.timeout;
+        if (IsFirstLeg(index)) {
+            GroupOf(index).start = Clock::now();
+        }
+        // Every leg of a check ends within the same time from when the check began.
+        transfer->deadline = GroupOf(index).start + request.timeout;
         transfer->budget = budget_;
         transfer->maxBodyBytes = limits_.maxBodyBytes;
         transfer->easy.reset(curl_easy_init());
@@ -223,6 +266,11 @@ private:
         // Each check measures a connection of its own, and no finished one holds a socket open.
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+        if (IsFirstLeg(index) && legsPerGroup_ > 1) {
+            transfer->connectedGroups = &connectedGroups_;
+            curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Connected);
+            curl_easy_setopt(easy, CURLOPT_PREREQDATA, transfer.get());
+        }
         if (!request.proxy.empty()) {
             const std::string proxy = "http://" + request.proxy;
             curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
@@ -314,6 +362,9 @@ private:
     // fit makes room by failing the transfers holding the most beyond their share: a load never
     // fails because others are greedy. Returns true while some still wait.
     bool ResumeWaitingTransfers() {
+        if (budget_->pausedTransfers == 0) {
+            return false;
+        }
         std::vector<CURL*> waiting;
         for (const auto& [easy, transfer] : active_) {
             if (transfer->waitingBytes > 0) {
@@ -339,12 +390,11 @@ private:
                 EvictGreedy(fairShare, transfer->waitingBytes);
             }
             if (budget_->remainingBytes.load() >= transfer->waitingBytes) {
-                transfer->waitingBytes = 0;
+                transfer->Resumed();
                 curl_easy_pause(easy, CURLPAUSE_CONT); // may pause it again at once
             }
         }
-        return std::any_of(active_.begin(), active_.end(),
-                           [](const auto& entry) { return entry.second->waitingBytes > 0; });
+        return budget_->pausedTransfers > 0;
     }
 
     void EvictGreedy(qint64 fairShare, qint64 wantedBytes) {
@@ -386,12 +436,30 @@ private:
                 nullptr, [budget = budget_, held](const void*) { budget->remainingBytes += held; });
             answer.body = std::exchange(transfer.body, QByteArray());
         }
+        transfer.Resumed();
         transfer.DropBody();
-        if (--legsLeft_[transfer.index / legsPerGroup_] == 0) {
+        Group& group = GroupOf(transfer.index);
+        if (IsFirstLeg(transfer.index) && !group.othersStarted) {
+            // Never reached the proxy: the other legs end as it did, without a try of their own.
+            group.othersStarted = true;
+            for (std::size_t other = transfer.index + 1; other < transfer.index + group.legsLeft; ++other) {
+                ReportUnstarted(other, error);
+            }
+            group.legsLeft = 1;
+        }
+        if (--group.legsLeft == 0) {
             --groupsUnderWay_;
         }
         if (callbacks_.done) {
             callbacks_.done(transfer.index, std::move(answer));
+        }
+    }
+
+    void ReportUnstarted(std::size_t index, FetchError error) {
+        if (callbacks_.done) {
+            PageAnswer answer;
+            answer.error = error == FetchError::None ? FetchError::Broken : error;
+            callbacks_.done(index, std::move(answer));
         }
     }
 
@@ -404,7 +472,8 @@ private:
     std::size_t concurrency_;
     std::size_t legsPerGroup_;
     std::size_t groupsUnderWay_ = 0;
-    std::vector<std::size_t> legsLeft_; // per group: legs not yet reported
+    std::vector<Group> groups_;
+    std::vector<std::size_t> connectedGroups_; // first legs that reached their server this turn
     // Sockets open at once; lowered when the system has no more.
     std::size_t socketCap_ = std::numeric_limits<std::size_t>::max();
     std::span<const PageRequest> requests_;
