@@ -196,7 +196,7 @@ PYTHON
         --timeout "$large_timeout" --json --list "$work/large.txt" >"$work/large.json" || true
     read -r wall user sys rss <"$work/large.time"
     echo "  wall ${wall} s, CPU ${user} s user + ${sys} s system, peak RSS $((rss / 1024)) MiB"
-    summary large | head -n 2
+    summary large | sed -n 1,2p
 done
 
 if [[ -x $window_bench ]]; then
