@@ -312,27 +312,37 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
 }
 
 TEST_F(CheckProgramTest, GreedyNeighboursAndFewDescriptorsFailNoWorkingProxy) {
-    // Endless answers beside working proxies: together they would pass the memory budget of all
-    // pages, and the greedy ones must be the ones to fail.
-    SiteServer endless;
-    ASSERT_TRUE(endless.Listen());
-    endless.SetAnswer(QStringLiteral("/ips.asp"),
-                      SiteAnswer{.body = QByteArray(64 * 1024, 'x'), .extraHeaders = {}, .endless = true});
-    QStringList entries = QStringList(80, At(endless.Port())) + QStringList(10, At(intercepting.Port()));
+    // Answers that stall after 4 MiB - 16 bytes fill the memory budget of all pages to within
+    // 1 KiB and hold it; the working proxies' 2 KiB pages come later, and must not be the ones to fail.
+    SiteServer stalled;
+    SiteServer late;
+    ASSERT_TRUE(stalled.Listen());
+    ASSERT_TRUE(late.Listen());
+    stalled.SetAnswer(QStringLiteral("/ips.asp"), SiteAnswer{.body = QByteArray(4 * 1024 * 1024 - 16, 'x'),
+                                                             .extraHeaders = {},
+                                                             .stallAfterBody = true});
+    late.SetAnswer(
+        QStringLiteral("/ips.asp"),
+        SiteAnswer{
+            .body =
+                QStringLiteral("<body>本站主数据：北京<!--%1--></body>").arg(QString(2048, u'x')).toUtf8(),
+            .extraHeaders = {},
+            .delayMs = 2000});
+    const QStringList entries = QStringList(64, At(stalled.Port())) + QStringList(10, At(late.Port()));
     CheckRun run = RunCheck(CommonArguments() << "--timeout"
-                                              << "10"
+                                              << "5"
                                               << "--list"
                                               << "-",
                             entries.join(u'\n').toUtf8());
-    ASSERT_EQ(run.results.size(), 90) << run.stdErr.toStdString();
-    for (int i = 0; i < 90; ++i) {
+    ASSERT_EQ(run.results.size(), 74) << run.stdErr.toStdString();
+    for (int i = 0; i < 74; ++i) {
         EXPECT_EQ(run.results[i].toObject()["working"].toBool(), i < 10) << i;
     }
-    // A process allowed 40 descriptors checks fewer at once, and no proxy pays for it.
+    // A process allowed 36 descriptors checks fewer at once, and no proxy pays for it.
     run = RunCheck(CommonArguments() << "--list"
                                      << "-",
-                   QStringList(30, At(intercepting.Port())).join(u'\n').toUtf8(), 40);
-    ASSERT_EQ(run.results.size(), 30) << run.stdErr.toStdString();
+                   QStringList(40, At(intercepting.Port())).join(u'\n').toUtf8(), 36);
+    ASSERT_EQ(run.results.size(), 40) << run.stdErr.toStdString();
     for (const QJsonValue& result : run.results) {
         EXPECT_TRUE(result["working"].toBool()) << result["failure"].toString().toStdString();
     }
