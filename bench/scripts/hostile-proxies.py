@@ -49,10 +49,10 @@ async def serve(mode, reader, writer):
         writer.close()
 
 
-async def main(specs):
+async def main(arguments):
     servers = []
-    for spec in specs:
-        mode, port = spec.split(":")
+    for argument in arguments:
+        mode, port = argument.split(":")
         if mode not in ("endless", "stall4m", "bigpage"):
             raise SystemExit(f"unknown mode {mode}")
         servers.append(await asyncio.start_server(lambda r, w, m=mode: serve(m, r, w), "127.0.0.1", int(port),
