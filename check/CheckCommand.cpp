@@ -1,5 +1,6 @@
 #include "check/CheckCommand.h"
 
+#include "check/BackgroundJobs.h"
 #include "check/CheckOptions.h"
 #include "check/CheckReport.h"
 #include "check/Console.h"
@@ -30,7 +31,7 @@ std::optional<std::vector<std::u16string>> ListPageEntriesOf(const Endpoints& en
     const std::vector<PageRequest> request{{endpoints.ProxyListPage().toStdString(), {}, kListPageTimeout}};
     ListPageEntries list;
     FetchPages(
-        request, FetchLimits{.concurrency = 1},
+        request, FetchLimits{.concurrency = 1, .extraTrustPem = {}},
         {.done = [&](std::size_t, PageAnswer answer) { list = EntriesOfListPage(answer); }, .tick = {}});
     if (!list.failure.isEmpty()) {
         Say(list.failure);
@@ -84,11 +85,18 @@ private:
     qint64 lastMs_ = -kProgressIntervalMs;
 };
 
+// Each check is two transfers side by side: the lookup result page through the proxy, and the TLS
+// target through its CONNECT tunnel.
+constexpr std::size_t kLegsPerCheck = 2;
+// Reading a page (decoding, HTML parse) takes up to a quarter of a second for the largest; it runs
+// beside the transfer loop so that no other check's time runs out meanwhile.
+constexpr std::size_t kPageReaders = 2;
+
 std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, const CheckOptions& options,
-                                       const Endpoints& endpoints) {
+                                       const Endpoints& endpoints, const QByteArray& extraTrust) {
     std::vector<CheckedEntry> checked(entries.size());
     std::vector<PageRequest> requests;
-    std::vector<std::size_t> requestEntry; // the entry each request checks
+    std::vector<std::size_t> requestEntry; // the entry each pair of requests checks
     for (std::size_t i = 0; i < entries.size(); ++i) {
         checked[i].entry = std::move(entries[i]);
         const std::optional<ProxyAddress> proxy = ParseProxyEntry(checked[i].entry);
@@ -97,28 +105,81 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
             continue;
         }
         const QString host = QString::fromStdString(proxy->host);
-        requests.push_back({endpoints.LocationResultPage(host).toStdString(),
-                            proxy->host + ':' + std::to_string(proxy->port), options.timeout});
+        const std::string address = proxy->host + ':' + std::to_string(proxy->port);
+        requests.push_back({endpoints.LocationResultPage(host).toStdString(), address, options.timeout});
+        requests.push_back({options.tunnelUrl.toStdString(), address, options.timeout, /*tunnelled=*/true});
         requestEntry.push_back(i);
     }
 
-    std::size_t done = entries.size() - requests.size();
+    // Both legs must end before a check has its verdict.
+    struct Pending {
+        std::optional<CheckResult> page;
+        std::optional<PageAnswer> tunnel;
+    };
+    std::vector<Pending> pending(requestEntry.size());
+    std::size_t done = entries.size() - requestEntry.size();
     std::size_t working = 0;
     ProgressLine progress(entries.size());
-    const FetchLimits limits{.concurrency = std::min(options.concurrency, RaiseConnectionLimit())};
+    const auto settle = [&](std::size_t check) {
+        Pending& legs = pending[check];
+        if (!legs.page || !legs.tunnel) {
+            return;
+        }
+        CheckResult& result = checked[requestEntry[check]].result;
+        result = *legs.page;
+        result.https = ClassifyTunnel(*legs.tunnel, result);
+        legs = Pending{};
+        ++done;
+        working += result.failure ? 0 : 1;
+        progress.Update(done, working);
+    };
+
+    BackgroundJobs pageReaders(kPageReaders, &LowerThisThreadPriority);
+    const std::size_t checksAtOnce =
+        std::max<std::size_t>(std::min(options.concurrency, RaiseConnectionLimit() / kLegsPerCheck), 1);
+    const FetchLimits limits{
+        .concurrency = checksAtOnce, .legsPerGroup = kLegsPerCheck, .extraTrustPem = extraTrust};
     FetchPages(requests, limits,
                {.done =
                     [&](std::size_t index, PageAnswer answer) {
-                        CheckResult& result = checked[requestEntry[index]].result;
-                        result = ClassifyCheck(answer);
-                        ++done;
-                        working += result.failure ? 0 : 1;
-                        progress.Update(done, working);
+                        const std::size_t check = index / kLegsPerCheck;
+                        if (index % kLegsPerCheck == 1) {
+                            pending[check].tunnel = std::move(answer);
+                            settle(check);
+                            return;
+                        }
+                        pageReaders.Post([&, check, answer = std::move(answer)]() mutable {
+                            CheckResult result = ClassifyCheck(answer);
+                            answer = PageAnswer(); // the page's memory goes back to the budget now
+                            return [&, check, result] {
+                                pending[check].page = result;
+                                settle(check);
+                            };
+                        });
                     },
-                .tick = [&] { progress.Update(done, working); }});
+                .tick =
+                    [&] {
+                        pageReaders.RunFinished();
+                        progress.Update(done, working);
+                    }});
+    pageReaders.FinishAll();
     progress.Update(done, working, /*force=*/true);
     progress.End();
     return checked;
+}
+
+// The certificates trusted beside the system's: the build's own and those of --ca-file.
+std::optional<QByteArray> ExtraTrust(const CheckOptions& options) {
+    QByteArray trust = ConfiguredTunnelTrust();
+    if (options.caFile) {
+        const std::optional<QByteArray> file = ReadListFile(*options.caFile);
+        if (!file || !file->contains("-----BEGIN CERTIFICATE-----")) {
+            Say(QStringLiteral("无法读取CA证书文件 %1 (PEM格式, 不超过4MB)").arg(*options.caFile));
+            return std::nullopt;
+        }
+        trust += '\n' + *file;
+    }
+    return trust;
 }
 
 } // namespace
@@ -135,21 +196,28 @@ int RunCheckCommand(const QStringList& arguments) {
         return 0;
     }
     const Endpoints endpoints{options.homeBase, options.lookupBase};
+    const std::optional<QByteArray> extraTrust = ExtraTrust(options);
+    if (!extraTrust) {
+        return kUsageStatus;
+    }
     std::optional<std::vector<std::u16string>> entries = EntriesToCheck(options, endpoints);
     if (!entries) {
         return kUsageStatus;
     }
     const std::vector<CheckedEntry> ordered =
-        ReportOrder(CheckEntries(std::move(*entries), options, endpoints));
+        ReportOrder(CheckEntries(std::move(*entries), options, endpoints, *extraTrust));
+    // The file first: a reader that stops early (| head) ends the program on its next write.
+    const std::vector<std::u16string> working = WorkingEntries(ordered, options.httpsOnly);
+    if (options.outFile && working.empty()) {
+        Say(QStringLiteral("没有可用的代理, 文件 %1 保持不变").arg(*options.outFile));
+    } else if (options.outFile && !WriteExportFile(*options.outFile, working)) {
+        Say(QStringLiteral("代理导出失败,无法写入文件 %1").arg(*options.outFile));
+        return kUsageStatus;
+    }
     if (options.json) {
         WriteConsoleText(ConsoleStream::Out, QString::fromUtf8(ReportJson(ordered)));
     } else {
         WriteConsoleText(ConsoleStream::Out, ReportTable(ordered));
-    }
-    const std::vector<std::u16string> working = WorkingEntries(ordered);
-    if (options.outFile && !WriteExportFile(*options.outFile, working)) {
-        Say(QStringLiteral("代理导出失败,无法写入文件 %1").arg(*options.outFile));
-        return kUsageStatus;
     }
     return working.empty() ? 1 : 0;
 }

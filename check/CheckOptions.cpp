@@ -1,5 +1,7 @@
 #include "check/CheckOptions.h"
 
+#include "check/ConfiguredTrust.h"
+
 #include "proxylist/ExtractProxyEntries.h"
 #include "web/Endpoints.h"
 
@@ -16,6 +18,11 @@ bool IsBaseAddress(const QString& text) {
     return base.match(text).hasMatch();
 }
 
+bool IsTunnelAddress(const QString& text) {
+    static const QRegularExpression tunnel(QStringLiteral("^https://[^/?#@\\s]+/$"));
+    return tunnel.match(text).hasMatch();
+}
+
 } // namespace
 
 std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& arguments) {
@@ -23,6 +30,7 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
     CheckOptions options;
     options.homeBase = configured.homeBase;
     options.lookupBase = configured.lookupBase;
+    options.tunnelUrl = QStringLiteral(KESTROVAN_TUNNEL_URL);
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> inlineValue;
@@ -44,6 +52,19 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
             options.help = true;
         } else if (name == QLatin1String("--json")) {
             options.json = true;
+        } else if (name == QLatin1String("--https-only")) {
+            options.httpsOnly = true;
+        } else if (name == QLatin1String("--tunnel")) {
+            const std::optional<QString> url = value();
+            if (!url || !IsTunnelAddress(*url)) {
+                return UsageError{QStringLiteral("--tunnel 须为 https://主机[:端口]/ 形式的地址")};
+            }
+            options.tunnelUrl = *url;
+        } else if (name == QLatin1String("--ca-file")) {
+            options.caFile = value();
+            if (!options.caFile || options.caFile->isEmpty()) {
+                return missing();
+            }
         } else if (name == QLatin1String("--list")) {
             options.listFile = value();
             if (!options.listFile || options.listFile->isEmpty()) {
@@ -85,38 +106,56 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
     return options;
 }
 
+QByteArray ConfiguredTunnelTrust() {
+    return QByteArray(kConfiguredTunnelTrust);
+}
+
 QString CheckHelpText() {
     const Endpoints configured = Endpoints::Configured();
     const CheckOptions defaults;
-    return QStringLiteral("用法: kestrovan-check [选项]\n"
-                          "\n"
-                          "同时检测代理列表中的全部代理, 不改动系统代理设置。每个代理的检测与主程序的\n"
-                          "\"代理测速\"相同: 经由该代理加载IP查询服务的结果页, 在时限内收到带有查询结果的\n"
-                          "页面即为可用, 延时以0.1秒为单位。\n"
-                          "\n"
-                          "代理来源 (默认为主页的代理列表页, 最多%1个):\n"
-                          "  --list 文件       从导出格式的文本文件读取, 每行一个 主机:端口 (CR LF 或 LF);\n"
-                          "                    文件名为 - 时从标准输入读取\n"
-                          "\n"
-                          "选项:\n"
-                          "  --timeout 秒      每个代理的时限, 默认%2\n"
-                          "  --concurrency 数  同时检测的代理数, 默认%3\n"
-                          "  --json            以JSON输出结果\n"
-                          "  --out 文件        把可用代理按延时顺序写入文件, 格式与主程序导出的相同\n"
-                          "  --home 地址       主页地址 (http://主机[:端口]), 默认 %4\n"
-                          "  --lookup 地址     IP查询服务地址, 默认 %5\n"
-                          "  --help            显示本说明\n"
-                          "\n"
-                          "结果按延时排序, 可用的在前。失败原因: 连接被拒绝、连接超时、代理返回错误状态、\n"
-                          "页面无查询结果、页面过大、连接中断、代理格式错误。在终端上运行时, 标准错误输出\n"
-                          "显示进度。列表页经由环境变量 http_proxy 所指的代理获取 (若有)。\n"
-                          "\n"
-                          "退出状态: 0 至少一个代理可用; 1 没有可用的代理; 2 参数错误、无法获取代理列表或\n"
-                          "无法写入文件。\n")
+    return QStringLiteral(
+               "用法: kestrovan-check [选项]\n"
+               "\n"
+               "同时检测代理列表中的全部代理, 不改动系统代理设置。每个代理的检测与主程序的\n"
+               "\"代理测速\"相同: 经由该代理加载IP查询服务的结果页, 在时限内收到带有查询结果的\n"
+               "页面即为可用, 延时以0.1秒为单位。\n"
+               "同时, 在同一时限内, 经由该代理的CONNECT隧道与HTTPS测试地址建立TLS连接 (完整验证\n"
+               "证书, 使用系统的受信任证书) 并发送一个请求, 结果为:\n"
+               "  HTTPS 支持      隧道与经过验证的TLS连接都正常\n"
+               "  HTTPS 不支持    CONNECT被拒绝、失败或超时\n"
+               "  HTTPS 证书异常  隧道可用但证书无法验证: 代理可能在截取加密连接, 请勿使用\n"
+               "  HTTPS 未检测    查询结果页的检测已失败, 不作判断\n"
+               "\n"
+               "代理来源 (默认为主页的代理列表页, 最多%1个):\n"
+               "  --list 文件       从导出格式的文本文件读取, 每行一个 主机:端口 (CR LF 或 LF);\n"
+               "                    文件名为 - 时从标准输入读取\n"
+               "\n"
+               "选项:\n"
+               "  --timeout 秒      每个代理的时限 (两项检测同时进行), 默认%2\n"
+               "  --concurrency 数  同时检测的代理数, 默认%3 (受本机可打开的连接数限制,\n"
+               "                    每个代理占两个连接)\n"
+               "  --json            以JSON输出结果 (\"https\": supported、unsupported、intercepted、\n"
+               "                    not-checked)\n"
+               "  --out 文件        把可用代理按延时顺序写入文件, 格式与主程序导出的相同; 没有可用\n"
+               "                    代理时保留原文件不变\n"
+               "  --https-only      只把HTTPS 支持的代理算作可用 (影响 --out 与退出状态)\n"
+               "  --tunnel 地址     HTTPS测试地址 (https://主机[:端口]/), 默认 %6\n"
+               "  --ca-file 文件    另外信任该PEM文件中的CA证书\n"
+               "  --home 地址       主页地址 (http://主机[:端口]), 默认 %4\n"
+               "  --lookup 地址     IP查询服务地址, 默认 %5\n"
+               "  --help            显示本说明\n"
+               "\n"
+               "结果按延时排序, 可用的在前。失败原因: 连接被拒绝、连接超时、代理返回错误状态、\n"
+               "页面无查询结果、页面过大、连接中断、代理格式错误, 以及本机连接数不足 (本机的\n"
+               "问题, 不是代理的)。在终端上运行时, 标准错误输出显示进度。列表页经由环境变量\n"
+               "http_proxy 所指的代理获取 (若有)。\n"
+               "\n"
+               "退出状态: 0 至少一个代理可用; 1 没有可用的代理; 2 参数错误、无法获取代理列表、\n"
+               "无法读取CA文件或无法写入文件。\n")
         .arg(kMaxProxyEntries)
         .arg(std::chrono::duration<double>(defaults.timeout).count())
         .arg(defaults.concurrency)
-        .arg(configured.homeBase, configured.lookupBase);
+        .arg(configured.homeBase, configured.lookupBase, QStringLiteral(KESTROVAN_TUNNEL_URL));
 }
 
 } // namespace kestrovan

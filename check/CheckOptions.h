@@ -21,6 +21,11 @@ struct CheckOptions {
     std::optional<QString> outFile;
     QString homeBase;   // "http://" host[:port]
     QString lookupBase; // likewise
+    // The TLS server each proxy's CONNECT tunnel is tried with: "https://" host[:port] "/".
+    QString tunnelUrl;
+    // A PEM file of certificates trusted for it beside the system's store and the build's own.
+    std::optional<QString> caFile;
+    bool httpsOnly = false; // only entries with verified HTTPS count as working
     bool help = false;
 };
 
@@ -30,6 +35,10 @@ struct UsageError {
 
 // The options after the program's name; the base addresses default to the configured ones.
 std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& arguments);
+
+// The CA certificates (PEM) this build trusts for the tunnel test beside the system's; empty in a
+// release build.
+QByteArray ConfiguredTunnelTrust();
 
 // What --help prints.
 QString CheckHelpText();

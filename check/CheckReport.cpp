@@ -21,7 +21,7 @@ struct FailureNames {
 };
 
 // In the order of CheckFailure.
-constexpr std::array<FailureNames, 7> kFailureNames{{
+constexpr std::array<FailureNames, 8> kFailureNames{{
     {"unusable-entry", u"代理格式错误"},
     {"refused", u"连接被拒绝"},
     {"timed-out", u"连接超时"},
@@ -29,10 +29,59 @@ constexpr std::array<FailureNames, 7> kFailureNames{{
     {"no-marker", u"页面无查询结果"},
     {"too-large", u"页面过大"},
     {"broken", u"连接中断"},
+    {"local-limit", u"本机连接数不足"},
 }};
+
+// In the order of HttpsSupport.
+constexpr std::array<FailureNames, 4> kHttpsNames{{
+    {"not-checked", u"HTTPS 未检测"},
+    {"supported", u"HTTPS 支持"},
+    {"unsupported", u"HTTPS 不支持"},
+    {"intercepted", u"HTTPS 证书异常"},
+}};
+// The widest of them on a terminal, where a CJK character takes two columns.
+constexpr qsizetype kHttpsColumnWidth = 14;
 
 const FailureNames& NamesOf(CheckFailure failure) {
     return kFailureNames.at(static_cast<std::size_t>(failure));
+}
+
+const FailureNames& NamesOf(HttpsSupport https) {
+    return kHttpsNames.at(static_cast<std::size_t>(https));
+}
+
+QString HttpsText(HttpsSupport https) {
+    return QString::fromStdU16String(std::u16string(NamesOf(https).text));
+}
+
+// Padded to the column on a terminal: CJK characters take two columns there.
+QString PaddedToColumns(const QString& text, qsizetype columns) {
+    qsizetype used = 0;
+    for (const QChar c : text) {
+        used += c.unicode() >= 0x1100 ? 2 : 1;
+    }
+    return text + QString(std::max<qsizetype>(columns - used, 0), u' ');
+}
+
+// Characters that must not reach a reader of the JSON raw: C0 and C1 controls and the marks that
+// reorder text on screen. JSON's syntax is ASCII, so they can only stand inside strings.
+bool NeedsJsonEscape(char16_t c) {
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || (c >= 0x202a && c <= 0x202e) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0x200e || c == 0x200f || c == 0x061c;
+}
+
+QByteArray EscapedJson(const QByteArray& json) {
+    const QString text = QString::fromUtf8(json);
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (NeedsJsonEscape(c.unicode()) && c != u'\n') {
+            escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped.toUtf8();
 }
 
 QString Delay(const CheckResult& result) {
@@ -84,11 +133,15 @@ QString ReportTable(std::span<const CheckedEntry> ordered) {
         shown << ShownEntry(checked.entry);
         width = std::max(width, shown.constLast().size());
     }
-    QString table = QStringLiteral("代理").leftJustified(width - 2) + QStringLiteral("  结果\n");
+    QString table = QStringLiteral("代理").leftJustified(width - 2) + QStringLiteral("  ") +
+                    PaddedToColumns(QStringLiteral("HTTPS"), kHttpsColumnWidth) + QStringLiteral("  结果\n");
     int working = 0;
+    int intercepted = 0;
     for (qsizetype i = 0; i < shown.size(); ++i) {
         const CheckedEntry& checked = ordered[static_cast<std::size_t>(i)];
-        table += shown[i].leftJustified(width) + QStringLiteral("  ");
+        intercepted += checked.result.https == HttpsSupport::Intercepted ? 1 : 0;
+        table += shown[i].leftJustified(width) + QStringLiteral("  ") +
+                 PaddedToColumns(HttpsText(checked.result.https), kHttpsColumnWidth) + QStringLiteral("  ");
         if (checked.result.failure) {
             table += QStringLiteral("失败:") + FailureText(checked.result);
         } else {
@@ -98,6 +151,11 @@ QString ReportTable(std::span<const CheckedEntry> ordered) {
         table += u'\n';
     }
     table += QStringLiteral("检测结束,共%1个,可用%2个.\n").arg(ordered.size()).arg(working);
+    if (intercepted > 0) {
+        table +=
+            QStringLiteral("警告: %1个代理的HTTPS证书异常, 可能在截取加密连接, 请勿经由它们访问HTTPS网站.\n")
+                .arg(intercepted);
+    }
     return table;
 }
 
@@ -105,7 +163,8 @@ QByteArray ReportJson(std::span<const CheckedEntry> ordered) {
     QJsonArray list;
     for (const CheckedEntry& checked : ordered) {
         QJsonObject object{{QStringLiteral("entry"), QString::fromStdU16String(checked.entry)},
-                           {QStringLiteral("working"), !checked.result.failure}};
+                           {QStringLiteral("working"), !checked.result.failure},
+                           {QStringLiteral("https"), QLatin1String(NamesOf(checked.result.https).key)}};
         if (checked.result.failure) {
             object.insert(QStringLiteral("failure"), QLatin1String(NamesOf(*checked.result.failure).key));
             object.insert(QStringLiteral("reason"), FailureText(checked.result));
@@ -118,13 +177,13 @@ QByteArray ReportJson(std::span<const CheckedEntry> ordered) {
         }
         list.append(object);
     }
-    return QJsonDocument(list).toJson(QJsonDocument::Indented);
+    return EscapedJson(QJsonDocument(list).toJson(QJsonDocument::Indented));
 }
 
-std::vector<std::u16string> WorkingEntries(std::span<const CheckedEntry> ordered) {
+std::vector<std::u16string> WorkingEntries(std::span<const CheckedEntry> ordered, bool httpsOnly) {
     std::vector<std::u16string> entries;
     for (const CheckedEntry& checked : ordered) {
-        if (!checked.result.failure) {
+        if (!checked.result.failure && (!httpsOnly || checked.result.https == HttpsSupport::Supported)) {
             entries.push_back(checked.entry);
         }
     }

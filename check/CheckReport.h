@@ -24,11 +24,12 @@ std::vector<CheckedEntry> ReportOrder(std::vector<CheckedEntry> checked);
 // with the counts.
 QString ReportTable(std::span<const CheckedEntry> ordered);
 
-// The same as a JSON array, one object a proxy.
+// The same as a JSON array, one object a proxy; text from remote pages cannot hide in it (control
+// and reordering characters are escaped).
 QByteArray ReportJson(std::span<const CheckedEntry> ordered);
 
-// The entries that work, in the given order.
-std::vector<std::u16string> WorkingEntries(std::span<const CheckedEntry> ordered);
+// The entries that work (with httpsOnly, those that also carry verified HTTPS), in the given order.
+std::vector<std::u16string> WorkingEntries(std::span<const CheckedEntry> ordered, bool httpsOnly = false);
 
 // Why a check failed, in words ("连接被拒绝").
 QString FailureText(const CheckResult& result);

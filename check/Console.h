@@ -13,8 +13,12 @@ enum class ConsoleStream { Out, Error };
 void WriteConsoleText(ConsoleStream stream, const QString& text);
 bool IsConsoleTerminal(ConsoleStream stream);
 
-// Raises the limit of open sockets as far as the system allows and returns how many transfers
-// may be under way at once with it.
+// Puts the calling thread below the others in the scheduler's eyes: its work (reading pages) must
+// never take the processor from the thread that drives the transfers.
+void LowerThisThreadPriority();
+
+// Raises the limit of open sockets as far as the system allows and returns how many more sockets
+// may be open at once with it, beside those the process holds already.
 std::size_t RaiseConnectionLimit();
 
 } // namespace kestrovan

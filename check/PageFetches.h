@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -19,6 +20,9 @@ struct PageRequest {
     // environment, as for any command-line tool.
     std::string proxy;
     std::chrono::milliseconds timeout{};
+    // An https address reached through a CONNECT tunnel with the server's certificate verified;
+    // only the answer's status is kept.
+    bool tunnelled = false;
 };
 
 // How a load ended short of a whole answer.
@@ -26,8 +30,10 @@ enum class FetchError {
     None,            // an answer came, whatever its status
     CouldNotConnect, // the proxy (or the server, when direct) refused or could not be reached
     TimedOut,        // the time was up before the whole answer had come
-    TooLarge,        // the answer outgrew the page cap or the memory budget of all loads
+    TooLarge,        // the answer outgrew the page cap, or its share of the memory budget of all loads
     Broken,          // the connection broke, or what came was no HTTP answer
+    Unverified,      // a TLS server whose certificate did not verify against the trusted roots
+    LocalLimit,      // no socket could be opened here (descriptor limit): no fault of the far side
 };
 
 struct PageAnswer {
@@ -36,16 +42,26 @@ struct PageAnswer {
     QByteArray body;
     QByteArray contentType;
     std::chrono::milliseconds elapsed{0}; // on the network: from when libcurl began the load to its end
+    // Holds the body's part of the memory budget until the last copy of this is dropped, so that a
+    // body waiting to be read still counts.
+    std::shared_ptr<const void> budgetHold;
 };
 
 struct FetchLimits {
+    // Loads under way at once, counted in groups: each group of legsPerGroup consecutive requests
+    // (the legs of one check) starts together.
     std::size_t concurrency = 1;
+    std::size_t legsPerGroup = 1;
     // As for the window's page loads: a larger page is a failed load.
     qint64 maxBodyBytes = kMaxPageBytes;
-    // The bodies of all loads under way together; a load that would pass it fails as too large.
+    // The bodies of all loads under way or not yet read together. A load that would pass it waits
+    // for room; one holding more than its share while another within its share waits fails as too
+    // large.
     qint64 bufferBudgetBytes = 256 * 1024 * 1024;
     // Redirects are followed only on the server asked, as the page loader follows them.
     int maxRedirects = kMaxPageRedirects;
+    // PEM certificates trusted for tunnelled loads beside the platform's own store.
+    QByteArray extraTrustPem;
 };
 
 struct FetchCallbacks {
@@ -56,7 +72,8 @@ struct FetchCallbacks {
 };
 
 // Loads the pages, up to limits.concurrency at once, in the calling thread, and reports each as it
-// ends. Returns once all have ended.
+// ends. Fewer run at once when the system runs out of sockets; those that could not open one start
+// again later. Returns once all have ended.
 void FetchPages(std::span<const PageRequest> requests, const FetchLimits& limits,
                 const FetchCallbacks& callbacks);
 

@@ -19,7 +19,10 @@ std::optional<CheckFailure> TransportFailure(FetchError error) {
         return CheckFailure::TimedOut;
     case FetchError::TooLarge:
         return CheckFailure::TooLarge;
+    case FetchError::LocalLimit:
+        return CheckFailure::LocalLimit;
     case FetchError::Broken:
+    case FetchError::Unverified:
         break;
     }
     return CheckFailure::Broken;
@@ -52,6 +55,22 @@ CheckResult ClassifyCheck(const PageAnswer& answer) {
         result.failure = answer.status >= 400 ? CheckFailure::ErrorStatus : CheckFailure::NoMarker;
     }
     return result;
+}
+
+HttpsSupport ClassifyTunnel(const PageAnswer& tunnel, const CheckResult& pageCheck) {
+    if (pageCheck.failure) {
+        return HttpsSupport::NotChecked;
+    }
+    switch (tunnel.error) {
+    case FetchError::None:
+        return HttpsSupport::Supported;
+    case FetchError::Unverified:
+        return HttpsSupport::Intercepted;
+    case FetchError::LocalLimit:
+        return HttpsSupport::NotChecked;
+    default:
+        return HttpsSupport::Unsupported;
+    }
 }
 
 } // namespace kestrovan

@@ -102,7 +102,7 @@ void AnswerWriter::WriteHead() {
     if (!answer_.contentType.isEmpty()) {
         head += "Content-Type: " + answer_.contentType + "\r\n";
     }
-    if (!answer_.endless) {
+    if (!answer_.endless && !answer_.stallAfterBody) {
         head += "Content-Length: " + QByteArray::number(answer_.body.size()) + "\r\n";
     }
     head += "Connection: close\r\n";
@@ -153,6 +153,9 @@ void AnswerWriter::Pump() {
 void AnswerWriter::Finish() {
     finishing_ = true;
     dripTimer_.stop();
+    if (answer_.stallAfterBody) {
+        return;
+    }
     if (!answer_.resetMidBody) {
         socket_->disconnectFromHost(); // sends what is queued, then closes
         return;

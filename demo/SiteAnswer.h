@@ -19,6 +19,7 @@ struct SiteAnswer {
     int dripBytesPerSecond = 0; // send the body slowly (0: at once)
     bool resetMidBody = false;  // send half the body, then reset the connection
     bool closeWithoutAnswer = false;
+    bool stallAfterBody = false; // no length; send the body, then keep the connection open, silent
 };
 
 // One request as the server received it.

@@ -108,6 +108,8 @@ SiteServer::SiteServer(QObject* parent) : QAbstractHttpServer(parent) {}
 
 bool SiteServer::Listen(quint16 port, const QHostAddress& address) {
     auto server = std::make_unique<GuardedTcpServer>();
+    // Hundreds of checks may connect in the same instant; Qt's default queue of 50 drops the rest.
+    server->setListenBacklogSize(1024);
     if (!server->listen(address, port)) {
         errorString_ = server->errorString();
         return false;

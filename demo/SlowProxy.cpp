@@ -4,6 +4,7 @@
 #include "demo/ProxyTarget.h"
 
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -86,12 +87,24 @@ private:
             Answer(400, "malformed request line");
             return;
         }
-        if (parts[0] == "CONNECT") {
+        const bool isConnect = parts[0] == "CONNECT";
+        if (isConnect && proxy_->Mode() == ConnectMode::Refuse) {
             Answer(405, "this proxy forwards plain http only");
             return;
         }
+        if (isConnect && proxy_->Mode() == ConnectMode::Intercept) {
+            stage_ = Stage::Done;
+            emit proxy_->RequestHandled(LoggedLine(), 200);
+            client_->write("HTTP/1.1 200 Connection established\r\n\r\n");
+            disconnect(client_, nullptr, this, nullptr);
+            AnswerOneRequestOver(static_cast<QSslSocket*>(client_), proxy_->Identity());
+            return;
+        }
+        tunnel_ = isConnect;
         ProxyTargetError error = ProxyTargetError::Malformed;
-        const std::optional<ProxyTarget> target = ParseProxyTarget(parts[1], &error);
+        // A CONNECT target is host:port; read as the authority of an http address it is checked alike.
+        const std::optional<ProxyTarget> target =
+            ParseProxyTarget(isConnect ? "http://" + parts[1] + '/' : parts[1], &error);
         if (!target) {
             if (error == ProxyTargetError::NotLoopback) {
                 Answer(403, "this demo proxy forwards to loopback addresses only");
@@ -101,6 +114,15 @@ private:
             return;
         }
         target_ = *target;
+        if (!tunnel_) {
+            AddUpstreamHead(parts, lines);
+        }
+        stage_ = Stage::Waiting;
+        emit proxy_->RequestHandled(LoggedLine(), 0);
+        QTimer::singleShot(proxy_->DelayMs(), Qt::PreciseTimer, this, [this] { ConnectUpstream(); });
+    }
+
+    void AddUpstreamHead(const QList<QByteArray>& parts, const QList<QByteArray>& lines) {
         upstreamHead_ = parts[0] + ' ' + target_.originTarget + ' ' + parts[2] + "\r\n";
         for (const QByteArray& line : lines) {
             const QByteArray name = line.left(line.indexOf(':')).trimmed();
@@ -110,9 +132,6 @@ private:
         }
         // A forwarding proxy says so, as HTTP asks of it.
         upstreamHead_ += "Via: " + parts[2].mid(5) + " kestrovan-demo\r\nConnection: close\r\n\r\n";
-        stage_ = Stage::Waiting;
-        emit proxy_->RequestHandled(LoggedLine(), 0);
-        QTimer::singleShot(proxy_->DelayMs(), Qt::PreciseTimer, this, [this] { ConnectUpstream(); });
     }
 
     void ConnectUpstream() {
@@ -120,6 +139,9 @@ private:
         upstream_->setReadBufferSize(kMaxQueuedToClient);
         connect(upstream_, &QTcpSocket::connected, this, [this] {
             stage_ = Stage::Relaying;
+            if (tunnel_) {
+                client_->write("HTTP/1.1 200 Connection established\r\n\r\n");
+            }
             upstream_->write(upstreamHead_ + std::exchange(pending_, {}));
         });
         connect(upstream_, &QTcpSocket::readyRead, this, [this] { RelayToClient(); });
@@ -187,6 +209,7 @@ private:
     QByteArray pending_;
     QByteArray upstreamHead_;
     ProxyTarget target_;
+    bool tunnel_ = false; // a CONNECT relayed as bytes
     bool upstreamDone_ = false;
 };
 
@@ -196,7 +219,13 @@ SlowProxy::SlowProxy(int delayMs, QObject* parent) : QObject(parent), delayMs_(d
     connect(&server_, &QTcpServer::newConnection, this, &SlowProxy::Accept);
 }
 
+void SlowProxy::SetConnectMode(ConnectMode mode, const TlsIdentity& identity) {
+    mode_ = mode;
+    identity_ = identity;
+}
+
 bool SlowProxy::Listen(quint16 port, const QHostAddress& address) {
+    server_.setListenBacklogSize(1024); // as the site server: many checks connect at once
     return server_.listen(address, port);
 }
 

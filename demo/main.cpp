@@ -4,6 +4,7 @@
 #include "demo/LookupPages.h"
 #include "demo/SiteServer.h"
 #include "demo/SlowProxy.h"
+#include "demo/TlsTarget.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -94,6 +95,16 @@ int main(int argc, char** argv) {
         {QStringLiteral("version-text"),
          QStringLiteral("What the version file holds (another text plays a withdrawn version)."),
          QStringLiteral("text"), QStringLiteral("1.5")},
+        {QStringLiteral("tls-port"),
+         QStringLiteral("Port of the TLS target that kestrovan-check reaches through the proxies (0: none)."),
+         QStringLiteral("port"), QStringLiteral("0")},
+        {QStringLiteral("tls-dir"),
+         QStringLiteral("Folder of the demo certificates (scripts/demo-tls.sh makes them)."),
+         QStringLiteral("folder"), QStringLiteral(KESTROVAN_DEMO_TLS_DIR)},
+        {QStringLiteral("intercepting-proxy-port"),
+         QStringLiteral("Also run a proxy that answers CONNECT with TLS of its own, with a certificate "
+                        "of another CA (0: none)."),
+         QStringLiteral("port"), QStringLiteral("0")},
         {QStringLiteral("slow-proxy-delay-ms"),
          QStringLiteral("How long the slow proxy waits before forwarding."), QStringLiteral("ms"),
          QStringLiteral("3000")},
@@ -105,7 +116,24 @@ int main(int argc, char** argv) {
     const auto lookupDelay = NumberOption(parser, QStringLiteral("lookup-delay-ms"), 600000);
     const auto proxyPort = NumberOption(parser, QStringLiteral("slow-proxy-port"), 65535);
     const auto proxyDelay = NumberOption(parser, QStringLiteral("slow-proxy-delay-ms"), 600000);
-    if (!homePort || !lookupPort || !lookupDelay || !proxyPort || !proxyDelay) {
+    const auto tlsPort = NumberOption(parser, QStringLiteral("tls-port"), 65535);
+    const auto interceptingPort = NumberOption(parser, QStringLiteral("intercepting-proxy-port"), 65535);
+    if (!homePort || !lookupPort || !lookupDelay || !proxyPort || !proxyDelay || !tlsPort ||
+        !interceptingPort) {
+        return kUsageExitCode;
+    }
+    const QString tlsDir = parser.value(QStringLiteral("tls-dir"));
+    const auto identity = [&](const QString& name) {
+        return LoadTlsIdentity(tlsDir + u'/' + name + QStringLiteral(".pem"),
+                               tlsDir + u'/' + name + QStringLiteral(".key"));
+    };
+    const std::optional<TlsIdentity> targetIdentity =
+        *tlsPort != 0 ? identity(QStringLiteral("target")) : std::nullopt;
+    const std::optional<TlsIdentity> interceptIdentity =
+        *interceptingPort != 0 ? identity(QStringLiteral("intercept")) : std::nullopt;
+    if ((*tlsPort != 0 && !targetIdentity) || (*interceptingPort != 0 && !interceptIdentity)) {
+        std::fprintf(stderr, "no demo certificates in %s (scripts/demo-tls.sh makes them)\n",
+                     qPrintable(tlsDir));
         return kUsageExitCode;
     }
 
@@ -142,6 +170,24 @@ int main(int argc, char** argv) {
                                     : QStringLiteral("slow-proxy %1 -> %2")
                                           .arg(QString::fromLatin1(line), QString::number(status)));
             });
+    }
+
+    std::optional<TlsTarget> tlsTarget;
+    if (targetIdentity) {
+        tlsTarget.emplace(*targetIdentity);
+        if (!ListenOrExplain(*tlsTarget, *tlsPort)) {
+            return kPortInUseExitCode;
+        }
+        LogLine(QStringLiteral("TLS target https://127.0.0.1:%1/").arg(tlsTarget->Port()));
+    }
+    std::optional<SlowProxy> intercepting;
+    if (interceptIdentity) {
+        intercepting.emplace(0);
+        intercepting->SetConnectMode(ConnectMode::Intercept, *interceptIdentity);
+        if (!ListenOrExplain(*intercepting, *interceptingPort)) {
+            return kPortInUseExitCode;
+        }
+        LogLine(QStringLiteral("intercepting proxy 127.0.0.1:%1").arg(intercepting->Port()));
     }
 
     LogLine(

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Starts the local demo: kestrovan-demo (home site, lookup service and the slow proxy on
-# 127.0.0.1:8081) and a tinyproxy as the working proxy on 127.0.0.1:8080. Nothing listens on
+# Starts the local demo: kestrovan-demo (home site, lookup service, the TLS target that
+# kestrovan-check reaches through each proxy's tunnel, the slow proxy on 127.0.0.1:8081, which
+# offers no CONNECT, and an intercepting proxy on 127.0.0.1:8082, which answers CONNECT with TLS of
+# its own) and a tinyproxy as the working proxy on 127.0.0.1:8080, which tunnels. Nothing listens on
 # 127.0.0.1:8089, the dead entry of the demo list. Running it again starts only what is missing.
 #
 # Usage: scripts/demo-up.sh [BUILD_DIR]   (default: the build folder of the repository)
@@ -14,6 +16,7 @@ demo_bin=$build_dir/demo/kestrovan-demo
 
 proxy_port=8080
 slow_proxy_port=8081
+intercepting_proxy_port=8082
 slow_proxy_delay_ms=${KESTROVAN_SLOW_PROXY_DELAY_MS:-3000}
 lookup_delay_ms=${KESTROVAN_LOOKUP_DELAY_MS:-0}
 
@@ -29,10 +32,12 @@ configured_port() {
         url=$(sed -n "s|^$name:[A-Z]*=||p" "$cache")
     fi
     url=${url:-$fallback}
-    if [[ ! $url =~ ^http://(127\.[0-9.]+|localhost)(:([0-9]+))?$ ]]; then
+    if [[ ! $url =~ ^(https?)://(127\.[0-9.]+|localhost)(:([0-9]+))?/?$ ]]; then
         fail "$name is $url; the demo serves loopback base addresses only"
     fi
-    echo "${BASH_REMATCH[3]:-80}"
+    local default_port=80
+    [[ ${BASH_REMATCH[1]} == https ]] && default_port=443
+    echo "${BASH_REMATCH[4]:-$default_port}"
 }
 
 port_open() {
@@ -84,11 +89,14 @@ start_demo() {
     [[ -x $demo_bin ]] || fail "$demo_bin not found; build the target kestrovan-demo first"
     "$demo_bin" --home-port "$home_port" --lookup-port "$lookup_port" --lookup-delay-ms "$lookup_delay_ms" \
         --slow-proxy-port "$slow_proxy_port" --slow-proxy-delay-ms "$slow_proxy_delay_ms" \
+        --tls-port "$tls_port" --tls-dir "$build_dir/demo-tls" --intercepting-proxy-port "$intercepting_proxy_port" \
         </dev/null >"$log_file" 2>&1 &
     echo $! >"$pid_file"
-    wait_for_ports "$pid_file" "$log_file" "$home_port" "$lookup_port" "$slow_proxy_port"
+    wait_for_ports "$pid_file" "$log_file" "$home_port" "$lookup_port" "$slow_proxy_port" "$tls_port" \
+        "$intercepting_proxy_port"
     echo "kestrovan-demo: home site http://127.0.0.1:$home_port, lookup service" \
-        "http://127.0.0.1:$lookup_port, slow proxy 127.0.0.1:$slow_proxy_port (${slow_proxy_delay_ms} ms)"
+        "http://127.0.0.1:$lookup_port, slow proxy 127.0.0.1:$slow_proxy_port (${slow_proxy_delay_ms} ms)," \
+        "TLS target https://127.0.0.1:$tls_port/, intercepting proxy 127.0.0.1:$intercepting_proxy_port"
 }
 
 start_tinyproxy() {
@@ -106,6 +114,9 @@ start_tinyproxy() {
         echo "Timeout 60"
         echo "MaxClients 50"
         echo "LogLevel Info"
+        # CONNECT to HTTPS and to the demo's TLS target only.
+        echo "ConnectPort 443"
+        echo "ConnectPort $tls_port"
         if [[ $(id -u) -eq 0 ]]; then
             echo "User nobody"
             echo "Group nogroup"
@@ -119,12 +130,14 @@ start_tinyproxy() {
 
 home_port=$(configured_port KESTROVAN_HOME_URL http://127.0.0.1:17480)
 lookup_port=$(configured_port KESTROVAN_LOOKUP_URL http://127.0.0.1:17481)
+tls_port=$(configured_port KESTROVAN_TUNNEL_URL https://127.0.0.1:17482/)
 mkdir -p "$runtime_dir"
 
 # Every port still to be opened must be free before anything starts, so that a clash leaves
 # nothing half started.
 ports=()
-running "$runtime_dir/kestrovan-demo.pid" kestrovan-demo || ports+=("$home_port" "$lookup_port" "$slow_proxy_port")
+running "$runtime_dir/kestrovan-demo.pid" kestrovan-demo ||
+    ports+=("$home_port" "$lookup_port" "$slow_proxy_port" "$tls_port" "$intercepting_proxy_port")
 running "$runtime_dir/tinyproxy.pid" tinyproxy || ports+=("$proxy_port")
 require_free_ports "${ports[@]}"
 

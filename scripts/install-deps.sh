@@ -20,6 +20,8 @@ run_packages=(
     # running the demo: a CJK font for the captions, a virtual display and its tools (xdpyinfo,
     # xwininfo, xwd, convert for the screenshot), a real HTTP proxy, xdg-open for the home page
     fonts-wqy-microhei xvfb xauth x11-utils x11-apps imagemagick tinyproxy xdg-utils
+    # the demo's certificates (scripts/demo-tls.sh) and the trust store kestrovan-check verifies with
+    openssl ca-certificates
 )
 test_packages=(
     # tests and benchmarks

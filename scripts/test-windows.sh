@@ -30,7 +30,8 @@ ninja -C "${build}/adapters" --quiet
 phase "building ${build}/program"
 cmake -S "${root}" -B "${build}/program" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTROVAN_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="${sdk}/lib/cmake/Qt6/qt.toolchain.cmake" -DKESTROVAN_BUILD_TESTS=ON \
-    -DKESTROVAN_HOME_URL=http://127.0.0.1:27480 -DKESTROVAN_LOOKUP_URL=http://127.0.0.1:27481 >/dev/null
+    -DKESTROVAN_HOME_URL=http://127.0.0.1:27480 -DKESTROVAN_LOOKUP_URL=http://127.0.0.1:27481 \
+    -DKESTROVAN_TUNNEL_URL=https://127.0.0.1:27483/ >/dev/null
 ninja -C "${build}/program" --quiet
 
 phase "packaging"
@@ -65,13 +66,17 @@ ctest --test-dir "${build}/adapters" --output-on-failure --timeout 300 || status
 
 phase "running the window's tests under Wine, on fakes and on the real adapters"
 # The integration case talks to kestrovan-demo (the Linux build) and a tinyproxy on loopback.
-"${linux_build}/demo/kestrovan-demo" --home-port 27480 --lookup-port 27481 >"${scratch}/demo.log" 2>&1 &
+# Beside them, the TLS target of kestrovan-check.exe's tunnel test (its certificate from the demo CA
+# that build trusts), a proxy without CONNECT and one that intercepts TLS.
+"${linux_build}/demo/kestrovan-demo" --home-port 27480 --lookup-port 27481 --tls-port 27483 \
+    --tls-dir "${build}/program/demo-tls" --slow-proxy-port 27485 --slow-proxy-delay-ms 0 \
+    --intercepting-proxy-port 27484 >"${scratch}/demo.log" 2>&1 &
 demo_pid=$!
 printf 'Port 27482\nListen 127.0.0.1\nAllow 127.0.0.1\nLogLevel Info\n%s' \
     "$( ((EUID == 0)) && printf 'User nobody\nGroup nogroup\n')" >"${scratch}/tinyproxy.conf"
 tinyproxy -d -c "${scratch}/tinyproxy.conf" >"${scratch}/tinyproxy.log" 2>&1 &
 tinyproxy_pid=$!
-for port in 27480 27481 27482; do
+for port in 27480 27481 27482 27483 27484 27485; do
     for _ in $(seq 50); do
         (exec 3<>"/dev/tcp/127.0.0.1/${port}") 2>/dev/null && break
         sleep 0.1
@@ -85,17 +90,24 @@ WINEPATH="${program_dlls}" QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_Q
     wine "${build}/program/tests/windows_tests.exe" --gtest_brief=1 || status=1
 
 phase "kestrovan-check.exe against the same servers"
-# The tinyproxy works, a port where nothing listens refuses; the answer is a JSON list.
-printf '127.0.0.1:27489\r\n127.0.0.1:27482\r\nnot-an-entry\r\n' >"${scratch}/list.txt"
+# The tinyproxy works and tunnels, the other two work for pages only, a port where nothing listens
+# refuses; the answer is a JSON list.
+printf '127.0.0.1:27489\r\n127.0.0.1:27482\r\nnot-an-entry\r\n127.0.0.1:27484\r\n127.0.0.1:27485\r\n' \
+    >"${scratch}/list.txt"
 WINEPATH="${program_dlls}" wine "${build}/program/check/kestrovan-check.exe" --home http://127.0.0.1:27480 \
     --lookup http://127.0.0.1:27481 --timeout 5 --json --list "$(winepath -w "${scratch}/list.txt")" \
-    --out "$(winepath -w "${scratch}/working.txt")" >"${scratch}/check.json" && check_status=0 || check_status=$?
+    --https-only --out "$(winepath -w "${scratch}/working.txt")" >"${scratch}/check.json" && check_status=0 ||
+    check_status=$?
 cat "${scratch}/check.json"
 if ((check_status != 0)) || ! python3 - "${scratch}/check.json" "${scratch}/working.txt" <<'PYTHON'; then
 import json, sys
 results = json.load(open(sys.argv[1], encoding="utf-8"))
-assert [r["entry"] for r in results] == ["127.0.0.1:27482", "127.0.0.1:27489", "not-an-entry"], results
-assert results[0]["working"] and [r.get("failure") for r in results[1:]] == ["refused", "unusable-entry"]
+by_entry = {r["entry"]: r for r in results}
+assert [r["entry"] for r in results[3:]] == ["127.0.0.1:27489", "not-an-entry"], results
+assert [r.get("failure") for r in results[3:]] == ["refused", "unusable-entry"], results
+verdicts = {e: by_entry[e]["https"] for e in ("127.0.0.1:27482", "127.0.0.1:27484", "127.0.0.1:27485")}
+assert verdicts == {"127.0.0.1:27482": "supported", "127.0.0.1:27484": "intercepted",
+                    "127.0.0.1:27485": "unsupported"}, verdicts
 assert open(sys.argv[2], "rb").read() == b"127.0.0.1:27482\r\n"
 PYTHON
     echo "kestrovan-check.exe: exit ${check_status}, or not the expected results"

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # kestrovan-check on a list of 990 loopback entries: two tinyproxy instances and the demo's slow
-# proxy that work, ports where nothing listens, and proxies that accept and never answer. Prints
+# proxy that work, ports where nothing listens, and proxies that accept and never answer. Each check
+# loads the lookup page and, beside it, opens a tunnel to the demo's TLS target (demo CA). Prints
 # wall time, CPU time and peak memory of the check all at once, of a tenth of the list checked one
 # at a time, and the delays next to those of the window's speed test through the same proxies.
+# Then a hostile mix of 990: a third endless answers, a third stalled at 4 MiB, a third working
+# (six tinyproxy instances), where every working entry must pass; and large lists of the first
+# mix's proportions (LARGE), for time and memory as the list grows.
 #
 # Usage: bench/scripts/check-list.sh [BUILD_DIR]   (default: build of the repository)
 # Environment: CHECK_TIMEOUT (default 15), LOOKUP_DELAY_MS (300), SLOW_PROXY_DELAY_MS (1500),
-#              SEQUENTIAL=0 skips the one-at-a-time run (it takes minutes: one time-out per silent proxy).
+#              SEQUENTIAL=0 skips the one-at-a-time run (it takes minutes: one time-out per silent proxy),
+#              HOSTILE=0 skips the hostile mix, LARGE="10000 100000" sizes of the large lists (default
+#              none), LARGE_TIMEOUT (2) their time-out.
 set -euo pipefail
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -49,34 +55,51 @@ wait_open() {
     fail "nothing listens on $1"
 }
 
-home=$(free_port) lookup=$(free_port) slow=$(free_port)
+home=$(free_port) lookup=$(free_port) slow=$(free_port) tls=$(free_port)
+tls_dir=$build_dir/demo-tls
+"$repo_root/scripts/demo-tls.sh" "$tls_dir"
 "$demo_bin" --home-port "$home" --lookup-port "$lookup" --lookup-delay-ms "$lookup_delay_ms" \
-    --slow-proxy-port "$slow" --slow-proxy-delay-ms "$slow_delay_ms" >"$work/demo.log" 2>&1 &
+    --slow-proxy-port "$slow" --slow-proxy-delay-ms "$slow_delay_ms" --tls-port "$tls" --tls-dir "$tls_dir" \
+    >"$work/demo.log" 2>&1 &
 pids+=($!)
 tinyproxies=()
-for i in 1 2; do
+for i in 1 2 3 4 5 6; do
     port=$(free_port)
-    printf 'Port %s\nListen 127.0.0.1\nAllow 127.0.0.1\nMaxClients 100\nLogLevel Warning\n%s' "$port" \
+    printf 'Port %s\nListen 127.0.0.1\nAllow 127.0.0.1\nMaxClients 400\nLogLevel Warning\n%s' "$port" \
         "$( (($(id -u) == 0)) && printf 'User nobody\nGroup nogroup\n')" >"$work/tinyproxy$i.conf"
     tinyproxy -d -c "$work/tinyproxy$i.conf" >"$work/tinyproxy$i.log" 2>&1 &
     pids+=($!)
     tinyproxies+=("$port")
 done
-# Four proxies that take every connection and never say a word.
+# Four proxies that take every connection and never say a word (until the client closes it).
 silent=("$(free_port)" "$(free_port)" "$(free_port)" "$(free_port)")
 python3 - "${silent[@]}" >"$work/silent.log" 2>&1 <<'PYTHON' &
 import selectors, socket, sys
-selector, held = selectors.DefaultSelector(), []
+selector = selectors.DefaultSelector()
 for port in sys.argv[1:]:
-    server = socket.create_server(("127.0.0.1", int(port)), backlog=1024)
+    server = socket.create_server(("127.0.0.1", int(port)), backlog=4096)
     server.setblocking(False)
-    selector.register(server, selectors.EVENT_READ)
+    selector.register(server, selectors.EVENT_READ, data="listening")
 while True:
     for key, _ in selector.select():
+        if key.data == "listening":
+            try:
+                connection = key.fileobj.accept()[0]
+                connection.setblocking(False)
+                selector.register(connection, selectors.EVENT_READ, data="held")
+            except OSError:
+                pass
+            continue
+        # A held connection is read (and never answered) until the client gives up on it.
         try:
-            held.append(key.fileobj.accept()[0])
+            closed = not key.fileobj.recv(65536)
         except BlockingIOError:
-            pass
+            closed = False
+        except OSError:
+            closed = True
+        if closed:
+            selector.unregister(key.fileobj)
+            key.fileobj.close()
 PYTHON
 pids+=($!)
 for port in "$home" "$lookup" "$slow" "${tinyproxies[@]}" "${silent[@]}"; do wait_open "$port"; done
@@ -85,7 +108,7 @@ for _ in 1 2 3 4; do refusing+=("$(free_port)"); done
 
 # 990 entries: the three working proxies first, then refusing and silent ones taking turns.
 {
-    printf '127.0.0.1:%s\r\n' "${tinyproxies[@]}" "$slow"
+    printf '127.0.0.1:%s\r\n' "${tinyproxies[@]:0:2}" "$slow"
     for i in $(seq 0 986); do
         if ((i % 2)); then
             printf '127.0.0.1:%s\r\n' "${silent[i % 4]}"
@@ -102,7 +125,8 @@ timed_check() {
     local name=$1
     shift
     /usr/bin/time -f '%e %U %S %M' -o "$work/$name.time" "$check_bin" --home "http://127.0.0.1:$home" \
-        --lookup "http://127.0.0.1:$lookup" --timeout "$timeout" --json "$@" >"$work/$name.json" || true
+        --lookup "http://127.0.0.1:$lookup" --tunnel "https://127.0.0.1:$tls/" --ca-file "$tls_dir/ca.pem" \
+        --timeout "$timeout" --json "$@" >"$work/$name.json" || true
     cat "$work/$name.time"
 }
 summary() {
@@ -111,9 +135,13 @@ import collections, json, sys
 results = json.load(open(sys.argv[1], encoding="utf-8"))
 classes = collections.Counter(r.get("failure", "working") for r in results)
 print(f"  {len(results)} entries: " + ", ".join(f"{k} {v}" for k, v in sorted(classes.items())))
-for r in results:
-    if r["working"]:
-        print(f"  {r['entry']}: {r['delay']} s")
+https = collections.Counter(r["https"] for r in results)
+print("  HTTPS: " + ", ".join(f"{k} {v}" for k, v in sorted(https.items())))
+working = [r for r in results if r["working"]]
+for r in working[:5]:
+    print(f"  {r['entry']}: {r['delay']} s, https {r['https']}")
+if len(working) > 5:
+    print(f"  ... {len(working) - 5} more working")
 PYTHON
 }
 
@@ -129,6 +157,47 @@ if [[ ${SEQUENTIAL:-1} != 0 ]]; then
     echo "  (the whole list so: about $(python3 -c "print(round($wall * 990 / 102 / 60))") minutes)"
     summary one
 fi
+
+if [[ ${HOSTILE:-1} != 0 ]]; then
+    endless=$(free_port) stalled=$(free_port)
+    python3 "$repo_root/bench/scripts/hostile-proxies.py" "endless:$endless" "stall4m:$stalled" \
+        >"$work/hostile.log" 2>&1 &
+    pids+=($!)
+    wait_open "$endless"
+    wait_open "$stalled"
+    for i in $(seq 0 329); do
+        printf '127.0.0.1:%s\r\n127.0.0.1:%s\r\n127.0.0.1:%s\r\n' "$endless" "$stalled" "${tinyproxies[i % 6]}"
+    done >"$work/hostile.txt"
+    echo "== hostile mix: 330 endless, 330 stalled at 4 MiB - 16 bytes, 330 working (6 tinyproxy), time-out ${timeout} s"
+    read -r wall user sys rss < <(timed_check hostile --list "$work/hostile.txt")
+    echo "  wall ${wall} s ($(python3 -c "print(round($wall / $timeout, 2))") x the time-out), CPU ${user} s user + ${sys} s system, peak RSS $((rss / 1024)) MiB"
+    python3 - "$work/hostile.json" "${tinyproxies[@]}" <<'PYTHON'
+import json, sys
+results = json.load(open(sys.argv[1], encoding="utf-8"))
+good = {f"127.0.0.1:{p}" for p in sys.argv[2:]}
+working = [r for r in results if r["entry"] in good]
+passed = [r for r in working if r["working"]]
+print(f"  working entries passed: {len(passed)} of {len(working)}; "
+      f"HTTPS supported {sum(r['https'] == 'supported' for r in passed)}")
+PYTHON
+fi
+
+for size in ${LARGE:-}; do
+    large_timeout=${LARGE_TIMEOUT:-2}
+    python3 - "$work/list.txt" "$size" >"$work/large.txt" <<'PYTHON'
+import sys
+lines = open(sys.argv[1], encoding="ascii").read().splitlines()
+size = int(sys.argv[2])
+print("\r\n".join(lines[:3] + [lines[3 + i % (len(lines) - 3)] for i in range(size - 3)]), end="\r\n")
+PYTHON
+    echo "== $size entries (the first list's proportions), time-out ${large_timeout} s, default concurrency"
+    /usr/bin/time -f '%e %U %S %M' -o "$work/large.time" "$check_bin" --home "http://127.0.0.1:$home" \
+        --lookup "http://127.0.0.1:$lookup" --tunnel "https://127.0.0.1:$tls/" --ca-file "$tls_dir/ca.pem" \
+        --timeout "$large_timeout" --json --list "$work/large.txt" >"$work/large.json" || true
+    read -r wall user sys rss <"$work/large.time"
+    echo "  wall ${wall} s, CPU ${user} s user + ${sys} s system, peak RSS $((rss / 1024)) MiB"
+    summary large | sed -n 1,2p
+done
 
 if [[ -x $window_bench ]]; then
     echo "== the window's speed test through the same proxies, result page held ${lookup_delay_ms} ms"

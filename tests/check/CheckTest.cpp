@@ -5,6 +5,7 @@
 #include "demo/DemoContent.h"
 #include "demo/SiteServer.h"
 #include "demo/SlowProxy.h"
+#include "demo/TlsTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,9 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
+#include <functional>
 #include <memory>
 
 namespace kestrovan {
@@ -57,7 +61,9 @@ TEST(CheckOptionsTest, BadUsageIsRefused) {
     for (const QStringList& arguments :
          {QStringList{"--timeout", "0"}, QStringList{"--timeout=abc"}, QStringList{"--concurrency", "0"},
           QStringList{"--concurrency=99999999"}, QStringList{"--list"}, QStringList{"--home", "ftp://x"},
-          QStringList{"--lookup=http://x/path"}, QStringList{"--frobnicate"}}) {
+          QStringList{"--lookup=http://x/path"}, QStringList{"--frobnicate"},
+          QStringList{"--tunnel", "http://x/"}, QStringList{"--tunnel=https://x/path"},
+          QStringList{"--ca-file"}}) {
         EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCheckOptions(arguments)))
             << arguments.join(' ').toStdString();
     }
@@ -71,7 +77,8 @@ TEST(CheckOptionsTest, BadUsageIsRefused) {
 
 TEST(CheckClassifyTest, TheMarkerDecidesAndFailuresKeepTheirClass) {
     const auto answer = [](FetchError error, long status, QByteArray body, QByteArray type = "text/html") {
-        return PageAnswer{error, status, std::move(body), std::move(type), std::chrono::milliseconds(1234)};
+        return PageAnswer{error, status, std::move(body), std::move(type), std::chrono::milliseconds(1234),
+                          {}};
     };
     const QByteArray result = QStringLiteral("<body>本站主数据：北京 参考数据一：x</body>").toUtf8();
     const struct {
@@ -89,30 +96,54 @@ TEST(CheckClassifyTest, TheMarkerDecidesAndFailuresKeepTheirClass) {
         {answer(FetchError::TimedOut, 0, {}), CheckFailure::TimedOut},
         {answer(FetchError::TooLarge, 200, {}), CheckFailure::TooLarge},
         {answer(FetchError::Broken, 0, {}), CheckFailure::Broken},
+        // No socket left here says nothing of the proxy.
+        {answer(FetchError::LocalLimit, 0, {}), CheckFailure::LocalLimit},
     };
     for (const auto& c : cases) {
         const CheckResult checked = ClassifyCheck(c.answer);
         EXPECT_EQ(checked.failure, c.failure) << c.answer.status << ' ' << c.answer.body.toStdString();
         EXPECT_EQ(checked.ticks, 12);
     }
+    const struct {
+        FetchError tunnel;
+        std::optional<CheckFailure> page;
+        HttpsSupport https;
+    } tunnels[] = {
+        {FetchError::None, std::nullopt, HttpsSupport::Supported},
+        {FetchError::Unverified, std::nullopt, HttpsSupport::Intercepted},
+        {FetchError::Broken, std::nullopt, HttpsSupport::Unsupported},
+        {FetchError::TimedOut, std::nullopt, HttpsSupport::Unsupported},
+        {FetchError::None, CheckFailure::TimedOut, HttpsSupport::NotChecked},
+        {FetchError::LocalLimit, std::nullopt, HttpsSupport::NotChecked},
+    };
+    for (const auto& c : tunnels) {
+        EXPECT_EQ(ClassifyTunnel(answer(c.tunnel, 0, {}), CheckResult{c.page, 0, 0}), c.https)
+            << static_cast<int>(c.tunnel);
+    }
 }
 
 TEST(CheckReportTest, WorkingEntriesComeFirstFastestFirst) {
-    const auto entry = [](std::u16string text, std::optional<CheckFailure> failure, int ticks) {
-        return CheckedEntry{std::move(text), CheckResult{failure, ticks, 0}};
+    const auto entry = [](std::u16string text, std::optional<CheckFailure> failure, int ticks,
+                          HttpsSupport https = HttpsSupport::NotChecked) {
+        return CheckedEntry{std::move(text), CheckResult{failure, ticks, 0, https}};
     };
-    const std::vector<CheckedEntry> ordered = ReportOrder(
-        {entry(u"dead:1", CheckFailure::Refused, 0), entry(u"slow:2", std::nullopt, 31),
-         entry(u"odd\x1b[2J:3", CheckFailure::UnusableEntry, 0), entry(u"fast:4", std::nullopt, 2)});
+    const std::vector<CheckedEntry> ordered =
+        ReportOrder({entry(u"dead:1", CheckFailure::Refused, 0),
+                     entry(u"slow:2", std::nullopt, 31, HttpsSupport::Intercepted),
+                     entry(u"odd\x1b[2J\u202e\u0085:3", CheckFailure::UnusableEntry, 0),
+                     entry(u"fast:4", std::nullopt, 2, HttpsSupport::Supported)});
     EXPECT_EQ(WorkingEntries(ordered), (std::vector<std::u16string>{u"fast:4", u"slow:2"}));
+    EXPECT_EQ(WorkingEntries(ordered, /*httpsOnly=*/true), (std::vector<std::u16string>{u"fast:4"}));
     EXPECT_EQ(ordered[2].entry, u"dead:1");
     const QString table = ReportTable(ordered);
-    EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nfast:4 +延时:0.2秒\n"))))
+    EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nfast:4 +HTTPS 支持 +延时:0.2秒\n"))))
         << table.toStdString();
-    EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nslow:2 +延时:3.1秒\n"))));
-    // An entry from a remote page cannot drive the terminal.
+    EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nslow:2 +HTTPS 证书异常  延时:3.1秒\n"))));
+    // An entry from a remote page cannot drive the terminal, nor hide in the JSON.
     EXPECT_FALSE(table.contains(u'\x1b'));
-    EXPECT_TRUE(table.endsWith(QStringLiteral("检测结束,共4个,可用2个.\n")));
+    const QByteArray json = ReportJson(ordered);
+    EXPECT_TRUE(json.contains(R"("entry": "odd\u001b[2J\u202e\u0085:3")")) << json.toStdString();
+    EXPECT_TRUE(table.contains(QStringLiteral("检测结束,共4个,可用2个.\n警告: 1个代理的HTTPS证书异常")));
 }
 
 // --- the program against loopback proxies ---
@@ -125,9 +156,16 @@ struct CheckRun {
     qint64 elapsedMs = 0;
 };
 
-// Runs kestrovan-check while this thread's servers keep answering.
-CheckRun RunCheck(const QStringList& arguments, const QByteArray& input = {}) {
+// Runs kestrovan-check while this thread's servers keep answering; with a descriptor limit, the
+// program can open no more files and sockets than that.
+CheckRun RunCheck(const QStringList& arguments, const QByteArray& input = {}, rlim_t descriptorLimit = 0) {
     QProcess process;
+    if (descriptorLimit != 0) {
+        process.setChildProcessModifier([descriptorLimit] {
+            const rlimit limit{descriptorLimit, descriptorLimit};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        });
+    }
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
@@ -162,6 +200,11 @@ protected:
                           SiteAnswer{.status = 502, .body = "<body>Bad Gateway</body>", .extraHeaders = {}});
         elsewhere.SetAnswer(QStringLiteral("/ips.asp"),
                             SiteAnswer{.body = "<body>欢迎光临</body>", .extraHeaders = {}});
+        ASSERT_TRUE(tls.Listen());
+        ASSERT_TRUE(tunnelling.Listen());
+        ASSERT_TRUE(intercepting.Listen());
+        tunnelling.SetConnectMode(ConnectMode::Tunnel, TlsIdentity());
+        intercepting.SetConnectMode(ConnectMode::Intercept, Identity("intercept"));
         // A port where nothing listens: taken, then given back.
         QTcpServer taken;
         ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
@@ -169,12 +212,36 @@ protected:
     }
 
     static QString At(quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    static TlsIdentity Identity(const char* name) {
+        const QString base = QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/") + QLatin1String(name);
+        return LoadTlsIdentity(base + QStringLiteral(".pem"), base + QStringLiteral(".key")).value();
+    }
     QStringList CommonArguments() const {
-        return {"--lookup", lookup.BaseUrl(), "--home", home.BaseUrl(), "--json", "--timeout", "2"};
+        return {"--lookup",
+                lookup.BaseUrl(),
+                "--home",
+                home.BaseUrl(),
+                "--json",
+                "--timeout",
+                "2",
+                "--tunnel",
+                QStringLiteral("https://127.0.0.1:%1/").arg(tls.Port()),
+                "--ca-file",
+                QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/ca.pem")};
+    }
+    static QHash<QString, QJsonObject> ByEntry(const CheckRun& run) {
+        QHash<QString, QJsonObject> results;
+        for (const QJsonValue& result : run.results) {
+            results.insert(result["entry"].toString(), result.toObject());
+        }
+        return results;
     }
 
     SiteServer lookup;
     SlowProxy proxy{300};
+    TlsTarget tls{Identity("target")};
+    SlowProxy tunnelling{300};
+    SlowProxy intercepting{0};
     SiteServer silent;
     SiteServer failing;
     SiteServer elsewhere;
@@ -213,6 +280,72 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
     QFile written(out);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), (At(proxy.Port()) + QStringLiteral("\r\n")).toUtf8());
+    written.close();
+
+    // Beside the page, each proxy's tunnel to the TLS target, in the same time; none working
+    // leaves the file as it was.
+    const QStringList tunnels{At(proxy.Port()), At(tunnelling.Port()), At(intercepting.Port()),
+                              At(refusingPort)};
+    const CheckRun https = RunCheck(CommonArguments() << "--list"
+                                                      << "-"
+                                                      << "--https-only"
+                                                      << "--out" << out,
+                                    tunnels.join(u'\n').toUtf8());
+    ASSERT_EQ(https.exitCode, 0) << https.stdErr.toStdString();
+    const QHash<QString, QJsonObject> verdicts = ByEntry(https);
+    EXPECT_EQ(verdicts[At(proxy.Port())]["https"].toString(), "unsupported");
+    EXPECT_EQ(verdicts[At(tunnelling.Port())]["https"].toString(), "supported");
+    EXPECT_EQ(verdicts[At(intercepting.Port())]["https"].toString(), "intercepted");
+    EXPECT_EQ(verdicts[At(refusingPort)]["https"].toString(), "not-checked");
+    EXPECT_LT(https.elapsedMs, 3500);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), (At(tunnelling.Port()) + QStringLiteral("\r\n")).toUtf8());
+    written.close();
+    const CheckRun none = RunCheck(CommonArguments() << "--list"
+                                                     << "-"
+                                                     << "--out" << out,
+                                   At(refusingPort).toUtf8());
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(none.stdErr).contains(QStringLiteral("没有可用的代理, 文件")));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), (At(tunnelling.Port()) + QStringLiteral("\r\n")).toUtf8());
+}
+
+TEST_F(CheckProgramTest, GreedyNeighboursAndFewDescriptorsFailNoWorkingProxy) {
+    // Answers that stall after 4 MiB - 16 bytes fill the memory budget of all pages to within
+    // 1 KiB and hold it; the working proxies' 2 KiB pages come later, and must not be the ones to fail.
+    SiteServer stalled;
+    SiteServer late;
+    ASSERT_TRUE(stalled.Listen());
+    ASSERT_TRUE(late.Listen());
+    stalled.SetAnswer(QStringLiteral("/ips.asp"), SiteAnswer{.body = QByteArray(4 * 1024 * 1024 - 16, 'x'),
+                                                             .extraHeaders = {},
+                                                             .stallAfterBody = true});
+    late.SetAnswer(
+        QStringLiteral("/ips.asp"),
+        SiteAnswer{
+            .body =
+                QStringLiteral("<body>本站主数据：北京<!--%1--></body>").arg(QString(2048, u'x')).toUtf8(),
+            .extraHeaders = {},
+            .delayMs = 2000});
+    const QStringList entries = QStringList(64, At(stalled.Port())) + QStringList(10, At(late.Port()));
+    CheckRun run = RunCheck(CommonArguments() << "--timeout"
+                                              << "5"
+                                              << "--list"
+                                              << "-",
+                            entries.join(u'\n').toUtf8());
+    ASSERT_EQ(run.results.size(), 74) << run.stdErr.toStdString();
+    for (int i = 0; i < 74; ++i) {
+        EXPECT_EQ(run.results[i].toObject()["working"].toBool(), i < 10) << i;
+    }
+    // A process allowed 36 descriptors checks fewer at once, and no proxy pays for it.
+    run = RunCheck(CommonArguments() << "--list"
+                                     << "-",
+                   QStringList(40, At(intercepting.Port())).join(u'\n').toUtf8(), 36);
+    ASSERT_EQ(run.results.size(), 40) << run.stdErr.toStdString();
+    for (const QJsonValue& result : run.results) {
+        EXPECT_TRUE(result["working"].toBool()) << result["failure"].toString().toStdString();
+    }
 }
 
 TEST_F(CheckProgramTest, ConcurrencyBoundsTheChecksUnderWay) {
