@@ -7,8 +7,6 @@
 #include "proxyswitch/AnsiText.h"
 #include "web/SystemProxySettings.h"
 
-#include <utility>
-
 namespace kestrovan {
 namespace {
 
@@ -30,14 +28,12 @@ void Frmhome::Command8_Click() {
         AppendLog(QStringLiteral("连接服务器失败,请稍候重试. ") + Text1);
         return;
     }
-    // The setting from before is kept from the first start only: a start nested in another's
-    // probe wait must not record the tested proxy as the user's own setting.
     const QString tested = Text1 + u':' + Text2;
-    if (!KeepSpeedTestRecord(tested)) {
-        return; // nothing was switched
+    if (const std::optional<QString> refused = speedTestSession_.SwitchTo(tested)) {
+        AppendLog(*refused); // nothing was switched
+        return;
     }
     CurrentProxy = tested;
-    ChangProxy(CurrentProxy, -1);
     SpeedTestTicks = 0;
     Command8->setEnabled(false);
     Timer5->start();
@@ -59,7 +55,7 @@ void Frmhome::Timer5_Timer() {
     WebBrowser4->Navigate(QStringLiteral("about:blank"));
     Command8->setEnabled(true);
     AppendLog(QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
-    EndSpeedTest();
+    speedTestSession_.GiveBack();
     Timer1->start();
 }
 
@@ -75,26 +71,8 @@ void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
               QStringLiteral("秒"));
     Command8->setEnabled(true);
     Command8->setFocus();
-    EndSpeedTest();
+    speedTestSession_.GiveBack();
     Timer1->start();
-}
-
-// Gives the system proxy back exactly as it was when the test started, unless it was changed
-// during the test: the newer setting is the user's. The journal goes only once the store holds
-// the one or the other; otherwise the next start tries once more.
-void Frmhome::EndSpeedTest() {
-    if (!speedTestRecord_) {
-        return;
-    }
-    const SpeedTestRecord record = *std::exchange(speedTestRecord_, std::nullopt);
-    if (!LeftBySpeedTest(record, CaptureProxySettings())) {
-        adapters_.speedTestJournal.Remove();
-        return;
-    }
-    RestoreProxySettings(record.before);
-    if (CaptureProxySettings() == record.before) {
-        adapters_.speedTestJournal.Remove();
-    }
 }
 
 } // namespace kestrovan

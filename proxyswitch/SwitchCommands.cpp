@@ -1,10 +1,15 @@
-// Command5 (enable), Command6 (disable) and the once-a-second status monitor Timer1.
+// Command5 (enable), Command6 (disable), the once-a-second status monitor Timer1, and the
+// window's ChangProxy.
 #include "window/Frmhome.h"
 
 #include "proxyswitch/InternetSettings.h"
 #include "proxyswitch/ProxyStatus.h"
 
 namespace kestrovan {
+
+void Frmhome::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
+    systemProxy_.ChangProxy(proxyaddress, isEnable);
+}
 
 void Frmhome::Command5_Click() {
     if (Text1.isEmpty()) {

@@ -46,12 +46,12 @@ bool Frmhome::AskToEnd() {
 
 void Frmhome::EndAsConfirmed() {
     // A speed test still running gives the system proxy back as it was before the test.
-    EndSpeedTest();
+    speedTestSession_.GiveBack();
     adapters_.terminator.EndProgram();
 }
 
 bool Frmhome::EndForSystemRequest() {
-    if (!speedTestRecord_) {
+    if (!speedTestSession_.Running()) {
         return false;
     }
     EndAsConfirmed();

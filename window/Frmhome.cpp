@@ -39,7 +39,9 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
 
 Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent)
     : QWidget(parent), adapters_(adapters), endpoints_(endpoints),
-      modRwReg_(adapters.registry, adapters.messageDialog) {
+      systemProxy_(adapters.registry, adapters.registryReader, adapters.internetSettings,
+                   adapters.messageDialog),
+      speedTestSession_(systemProxy_, adapters.speedTestJournal) {
     setObjectName(QStringLiteral("Frmhome"));
     setWindowTitle(ProgramIdentity::Title());
     setWindowIcon(QApplication::windowIcon());

@@ -11,9 +11,9 @@
 #include "platform/SaveDialog.h"
 #include "platform/ScreenInfo.h"
 #include "platform/Sleeper.h"
-#include "proxyswitch/ModRW_Reg.h"
-#include "proxyswitch/ProxySettingsSnapshot.h"
+#include "lookup/SpeedTestSession.h"
 #include "proxyswitch/SpeedTestJournal.h"
+#include "proxyswitch/SystemProxy.h"
 #include "proxyswitch/WshShell.h"
 #include "web/Endpoints.h"
 
@@ -111,8 +111,6 @@ private:
     void Command5_Click();
     void Command6_Click();
     void Timer1_Timer();
-    ProxySettingsSnapshot CaptureProxySettings();
-    void RestoreProxySettings(const ProxySettingsSnapshot& snapshot);
     // --- lookup/ : location query and speed test
     void Command3_Click();
     void WebBrowser3_DocumentComplete(const QString& url);
@@ -120,19 +118,13 @@ private:
     void Command8_Click();
     void Timer5_Timer();
     void WebBrowser4_DocumentComplete(const QString& url);
-    void EndSpeedTest();
-    // Puts the setting from before a test of tested on disk; false (with the reason in the log)
-    // when it could not be kept, and the test must not switch anything.
-    bool KeepSpeedTestRecord(const QString& tested);
-    // Gives back the setting of a speed test that never ended; the line for the log, if any.
-    std::optional<QString> RecoverSpeedTestSetting();
 
     // A probe of the given address with the empty cookie and the 5-second time-out.
     QString Probe(const QString& url);
 
     FrmhomeAdapters adapters_;
     Endpoints endpoints_;
-    ModRW_Reg modRwReg_;
+    SystemProxy systemProxy_;
 
 public:
     // Visible controls (object names equal these member names).
@@ -171,8 +163,8 @@ public:
     std::unique_ptr<WshShell> RegShell;
 
 private:
-    QString locationQueryUrl_;                       // result page of the pending query
-    std::optional<SpeedTestRecord> speedTestRecord_; // the running test's; given back at its end
+    QString locationQueryUrl_; // result page of the pending query
+    SpeedTestSession speedTestSession_;
 };
 
 } // namespace kestrovan

@@ -38,7 +38,7 @@ bool Frmhome::Form_Load() {
     }
 
     // Before anything can end the program: a setting a speed test left behind is given back.
-    const std::optional<QString> recovered = RecoverSpeedTestSetting();
+    const std::optional<QString> recovered = speedTestSession_.Recover();
     if (Probe(endpoints_.CityProbe()).isEmpty()) {
         adapters_.messageDialog.Show(QStringLiteral("程序初始化失败,请稍候再试."), QStringLiteral("错误提示"),
                                      MessageIcon::Question, MessageButtons::Ok);

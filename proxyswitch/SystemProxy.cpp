@@ -1,6 +1,4 @@
-// ChangProxy: the one place that changes the system proxy, and the snapshot a speed test
-// takes of it so that it can give the user's setting back afterwards.
-#include "window/Frmhome.h"
+#include "proxyswitch/SystemProxy.h"
 
 #include "proxyswitch/InternetSettings.h"
 
@@ -13,7 +11,12 @@ const QString kEnableName = QString::fromLatin1(kProxyEnableName);
 
 } // namespace
 
-void Frmhome::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
+SystemProxy::SystemProxy(RegistryOperations& registry, RegistryReader& reader,
+                         InternetSettingsNotifier& internetSettings, MessageDialog& messageDialog)
+    : registry_(registry), reader_(reader), internetSettings_(internetSettings),
+      modRwReg_(registry, messageDialog) {}
+
+void SystemProxy::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
     const QString address = proxyaddress;
     std::int32_t flag = 0;
     if (isEnable != 0) {
@@ -23,15 +26,14 @@ void Frmhome::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
         modRwReg_.DeleteRegValue(kKeyPath, kServerName);
     }
     modRwReg_.WriteRegLong(kKeyPath, kEnableName, flag);
-    adapters_.internetSettings.SettingsChanged();
+    internetSettings_.SettingsChanged();
 }
 
-ProxySettingsSnapshot Frmhome::CaptureProxySettings() {
-    RegistryReader& reader = adapters_.registryReader;
-    return {ReadInternetSetting(reader, kProxyServerName), ReadInternetSetting(reader, kProxyEnableName)};
+ProxySettingsSnapshot SystemProxy::Capture() {
+    return {ReadInternetSetting(reader_, kProxyServerName), ReadInternetSetting(reader_, kProxyEnableName)};
 }
 
-void Frmhome::RestoreProxySettings(const ProxySettingsSnapshot& snapshot) {
+void SystemProxy::Restore(const ProxySettingsSnapshot& snapshot) {
     const auto restore = [this](const QString& name, const std::optional<RegValue>& value) {
         if (!value) {
             modRwReg_.DeleteRegValue(kKeyPath, name);
@@ -44,11 +46,11 @@ void Frmhome::RestoreProxySettings(const ProxySettingsSnapshot& snapshot) {
         }
     };
     // One change where the store allows it: a reader never sees half of it.
-    adapters_.registry.BeginWriteGroup();
+    registry_.BeginWriteGroup();
     restore(kServerName, snapshot.proxyServer);
     restore(kEnableName, snapshot.proxyEnable);
-    adapters_.registry.EndWriteGroup();
-    adapters_.internetSettings.SettingsChanged();
+    registry_.EndWriteGroup();
+    internetSettings_.SettingsChanged();
 }
 
 } // namespace kestrovan

@@ -1,10 +1,9 @@
-// The journal of a running speed test: the setting from before the test is on disk while the
-// tested proxy is in force, so that a program that died during the test gives it back at its
-// next start.
-#include "window/Frmhome.h"
+#include "lookup/SpeedTestSession.h"
 
 #include "proxyswitch/AnsiText.h"
 #include "proxyswitch/ProxyStatus.h"
+
+#include <utility>
 
 namespace kestrovan {
 namespace {
@@ -23,47 +22,62 @@ QString ShownSetting(const ProxySettingsSnapshot& setting) {
 
 } // namespace
 
-bool Frmhome::KeepSpeedTestRecord(const QString& tested) {
-    SpeedTestRecord record{speedTestRecord_ ? speedTestRecord_->before : CaptureProxySettings(),
-                           ToAnsi(tested)};
-    switch (adapters_.speedTestJournal.Write(record)) {
+SpeedTestSession::SpeedTestSession(SystemProxy& systemProxy, SpeedTestJournal& journal)
+    : systemProxy_(systemProxy), journal_(journal) {}
+
+std::optional<QString> SpeedTestSession::SwitchTo(const QString& tested) {
+    SpeedTestRecord record{record_ ? record_->before : systemProxy_.Capture(), ToAnsi(tested)};
+    switch (journal_.Write(record)) {
     case SpeedTestJournal::Kept::Yes:
-        speedTestRecord_ = std::move(record);
-        return true;
-    case SpeedTestJournal::Kept::InUseElsewhere:
-        AppendLog(QStringLiteral("另一个程序正在测速,本次测速未进行."));
-        return false;
-    case SpeedTestJournal::Kept::No:
         break;
+    case SpeedTestJournal::Kept::InUseElsewhere:
+        return QStringLiteral("另一个程序正在测速,本次测速未进行.");
+    case SpeedTestJournal::Kept::No:
+        return QStringLiteral("测速前的代理设置无法保存,本次测速未进行.");
     }
-    AppendLog(QStringLiteral("测速前的代理设置无法保存,本次测速未进行."));
-    return false;
+    record_ = std::move(record);
+    systemProxy_.ChangProxy(tested, -1);
+    return std::nullopt;
 }
 
-std::optional<QString> Frmhome::RecoverSpeedTestSetting() {
-    SpeedTestJournal& journal = adapters_.speedTestJournal;
-    const SpeedTestJournal::Reading reading = journal.Read();
+void SpeedTestSession::GiveBack() {
+    if (!record_) {
+        return;
+    }
+    const SpeedTestRecord record = *std::exchange(record_, std::nullopt);
+    if (!LeftBySpeedTest(record, systemProxy_.Capture())) {
+        journal_.Remove();
+        return;
+    }
+    systemProxy_.Restore(record.before);
+    if (systemProxy_.Capture() == record.before) {
+        journal_.Remove();
+    }
+}
+
+std::optional<QString> SpeedTestSession::Recover() {
+    const SpeedTestJournal::Reading reading = journal_.Read();
     switch (reading.found) {
     case SpeedTestJournal::Found::Nothing:
     case SpeedTestJournal::Found::InUse:
         return std::nullopt;
     case SpeedTestJournal::Found::Damaged:
         // Nothing in it can be trusted, so the store is not touched.
-        journal.Remove();
+        journal_.Remove();
         return QStringLiteral("上次测速的记录已损坏,已删除,代理设置未恢复.");
     case SpeedTestJournal::Found::Record:
         break;
     }
     const SpeedTestRecord& record = *reading.record;
-    if (!LeftBySpeedTest(record, CaptureProxySettings())) {
-        journal.Remove(); // the setting was changed since: it is the user's now
+    if (!LeftBySpeedTest(record, systemProxy_.Capture())) {
+        journal_.Remove(); // the setting was changed since: it is the user's now
         return QStringLiteral("上次测速未正常结束,代理设置已被更改,保持不变.");
     }
-    RestoreProxySettings(record.before);
-    if (CaptureProxySettings() != record.before) {
+    systemProxy_.Restore(record.before);
+    if (systemProxy_.Capture() != record.before) {
         return QStringLiteral("上次测速未正常结束,测速前的代理设置恢复失败.");
     }
-    journal.Remove();
+    journal_.Remove();
     return QStringLiteral("上次测速未正常结束,已恢复测速前的") + ShownSetting(record.before);
 }
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/InternetSettingsNotifier.h"
+#include "platform/MessageDialog.h"
+#include "platform/RegistryOperations.h"
+#include "platform/RegistryReader.h"
+#include "proxyswitch/ModRW_Reg.h"
+#include "proxyswitch/ProxySettingsSnapshot.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace kestrovan {
+
+// The system proxy of the current user: ChangProxy, the one place that changes it, and the
+// snapshot a speed test takes of it so that it can give the user's setting back afterwards.
+class SystemProxy {
+public:
+    SystemProxy(RegistryOperations& registry, RegistryReader& reader,
+                InternetSettingsNotifier& internetSettings, MessageDialog& messageDialog);
+
+    // Switches the proxy on (isEnable non-zero) or off, then notifies the Internet layer.
+    void ChangProxy(const QString& proxyaddress, std::int16_t isEnable);
+
+    // The two values as they stand.
+    ProxySettingsSnapshot Capture();
+    // Puts both values back as one change, then notifies the Internet layer.
+    void Restore(const ProxySettingsSnapshot& snapshot);
+
+private:
+    RegistryOperations& registry_;
+    RegistryReader& reader_;
+    InternetSettingsNotifier& internetSettings_;
+    ModRW_Reg modRwReg_;
+};
+
+} // namespace kestrovan
