@@ -82,12 +82,16 @@ answer_box() {
     log "the box 退出提示 is up; key $1"
     xdotool key --window "${box}" "$1" 2>/dev/null
 }
-expect_program_end() {
-    for _ in $(seq 50); do
-        kill -0 "${program_pid}" 2>/dev/null || break
+# await_end PID STEPS: waits up to STEPS × 0.2 s for PID to end; false when it still runs.
+await_end() {
+    for _ in $(seq "$2"); do
+        kill -0 "$1" 2>/dev/null || return 0
         sleep 0.2
     done
-    kill -0 "${program_pid}" 2>/dev/null && fail "the program is still running after 确定"
+    ! kill -0 "$1" 2>/dev/null
+}
+expect_program_end() {
+    await_end "${program_pid}" 50 || fail "the program is still running after 确定"
     wait "${program_pid}" || true
     program_pid=""
     log "the program ended"
@@ -101,11 +105,7 @@ sign_out() {
 }
 # Waits for that wineboot; its exit status goes to sign_out_status.
 wait_sign_out() {
-    for _ in $(seq 150); do
-        kill -0 "${wineboot_pid}" 2>/dev/null || break
-        sleep 0.2
-    done
-    kill -0 "${wineboot_pid}" 2>/dev/null && fail "wineboot --end-session still waits"
+    await_end "${wineboot_pid}" 150 || fail "wineboot --end-session still waits"
     sign_out_status=0
     wait "${wineboot_pid}" || sign_out_status=$?
     wineboot_pid=""
