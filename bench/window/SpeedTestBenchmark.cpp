@@ -8,7 +8,7 @@
 #include "bench/window/TimedPageLoader.h"
 #include "demo/LookupPages.h"
 #include "demo/SiteServer.h"
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
 #include "web/NetworkHttpRequest.h"

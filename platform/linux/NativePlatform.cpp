@@ -8,8 +8,8 @@
 #include "platform/linux/LinuxInternetSettings.h"
 #include "platform/qt/QtMessageDialog.h"
 #include "platform/qt/QtSaveDialog.h"
-#include "platform/linux/SqliteRegistry.h"
-#include "platform/linux/TerminationSignals.h"
+#include "platform/posix/SqliteRegistry.h"
+#include "platform/posix/TerminationSignals.h"
 
 namespace kestrovan {
 

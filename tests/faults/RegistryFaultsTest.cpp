@@ -3,7 +3,7 @@
 // the status line keeps telling what the store holds, the window keeps turning within bounds, and
 // a speed test never reports a load that did not go through the proxy under test.
 #include "demo/SlowProxy.h"
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "tests/faults/FaultRig.h"
 #include "tests/support/RunAsNobody.h"
 

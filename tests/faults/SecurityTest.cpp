@@ -5,7 +5,7 @@
 #include "demo/LookupPages.h"
 #include "demo/SlowProxy.h"
 #include "platform/linux/DesktopProcessStarter.h"
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "tests/faults/FaultRig.h"
 #include "tests/web/NetTestSupport.h"
 #include "web/CheckVersion.h"

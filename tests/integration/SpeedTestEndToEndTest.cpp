@@ -6,7 +6,7 @@
 // signalled during a test is this test binary run again as a second process, with the window on
 // the same store and journal and the program's own signal handling.
 #include "demo/LookupPages.h"
-#include "platform/linux/TerminationSignals.h"
+#include "platform/posix/TerminationSignals.h"
 #include "tests/integration/StoreWindow.h"
 #include "tests/web/NetTestSupport.h"
 

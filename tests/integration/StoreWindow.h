@@ -2,7 +2,7 @@
 
 // The window on the real network adapters and on a real SQLite store of its own, kept in a
 // temporary configuration folder that the kestrovan-reg tool is pointed at as well.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "tests/faults/FaultRig.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // The registry module by path on the SQLite store: what it writes is what the program reads.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "proxyswitch/AnsiText.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "tests/registry/RecordingMessageDialog.h"

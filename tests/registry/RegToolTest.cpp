@@ -1,5 +1,5 @@
 // kestrovan-reg: the argument parser as a table, then the real binary on a temporary store.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "platform/linux/regtool/RegCommand.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // Hammers one registry file from its own process: kestrovan_registry_stress DB TAG COUNT.
 // Each round writes a text and a number under its own key, reads both back and reads the other
 // writers' numbers; any failed call or torn value ends it with exit code 1.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 
 #include <cstdio>
 #include <cstdlib>

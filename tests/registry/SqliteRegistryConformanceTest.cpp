@@ -1,5 +1,5 @@
 // The shared registry behaviour, run against the SQLite store in a temporary folder.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "tests/registry/RegistryConformanceSuite.h"
 
 #include <QTemporaryDir>

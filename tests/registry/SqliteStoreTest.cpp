@@ -1,5 +1,5 @@
 // The SQLite store itself: file modes, damaged and unwritable files, name rules, two processes.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

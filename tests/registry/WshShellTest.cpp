@@ -1,5 +1,5 @@
 // The shell-object stand-in: how a full path becomes root, key and value name.
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "proxyswitch/WshShell.h"
 #include "tests/registry/RecordingMessageDialog.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 #include "platform/linux/regtool/RegCommand.h"
 
 #include <iosfwd>

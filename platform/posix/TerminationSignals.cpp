@@ -1,4 +1,4 @@
-#include "platform/linux/TerminationSignals.h"
+#include "platform/posix/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

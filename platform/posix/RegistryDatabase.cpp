@@ -1,4 +1,4 @@
-#include "platform/linux/RegistryDatabase.h"
+#include "platform/posix/RegistryDatabase.h"
 
 #include <sqlite3.h>
 

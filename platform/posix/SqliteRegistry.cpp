@@ -1,4 +1,4 @@
-#include "platform/linux/SqliteRegistry.h"
+#include "platform/posix/SqliteRegistry.h"
 
 #include "platform/InternetSettingsKey.h"
 #include "platform/StateFolder.h"

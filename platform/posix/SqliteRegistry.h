@@ -2,7 +2,7 @@
 
 #include "platform/RegistryOperations.h"
 #include "platform/RegistryReader.h"
-#include "platform/linux/RegistryDatabase.h"
+#include "platform/posix/RegistryDatabase.h"
 
 #include <cstddef>
 #include <cstdint>
