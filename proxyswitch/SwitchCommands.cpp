@@ -1,7 +1,7 @@
 // Command5 (enable), Command6 (disable) and the once-a-second status monitor Timer1.
 #include "window/Frmhome.h"
 
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 #include "proxyswitch/ProxyStatus.h"
 
 namespace kestrovan {
