@@ -1,4 +1,5 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
+#include "ProgramIdentity.h"
 #include "platform/NativePlatform.h"
 #include "platform/qt/QtTranslation.h"
 #include "proxyswitch/SpeedTestJournal.h"
@@ -6,7 +7,6 @@
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
-#include "window/ProgramIdentity.h"
 
 #include <QApplication>
 #include <QIcon>

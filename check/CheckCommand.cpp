@@ -99,7 +99,7 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
     std::vector<std::size_t> requestEntry; // the entry each pair of requests checks
     for (std::size_t i = 0; i < entries.size(); ++i) {
         checked[i].entry = std::move(entries[i]);
-        const std::optional<ProxyAddress> proxy = ParseProxyEntry(checked[i].entry);
+        const std::optional<ProxyServerAddress> proxy = ParseProxyEntry(checked[i].entry);
         if (!proxy) {
             checked[i].result.failure = CheckFailure::UnusableEntry;
             continue;

@@ -1,6 +1,7 @@
 #include "check/CheckReport.h"
 
 #include "lookup/DelayText.h"
+#include "text/ShownText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,8 +13,6 @@
 
 namespace kestrovan {
 namespace {
-
-constexpr qsizetype kMaxShownEntryLength = 60;
 
 struct FailureNames {
     const char* key;          // in the JSON list
@@ -88,19 +87,9 @@ QString Delay(const CheckResult& result) {
     return QString::fromStdString(DelayText(static_cast<float>(result.ticks)));
 }
 
-// An entry as it may be shown on a terminal: it comes from a remote page, so control characters
-// (escape sequences among them) are replaced and a long one is cut.
+// An entry comes from a remote page: escape sequences in it must not reach the terminal.
 QString ShownEntry(const std::u16string& entry) {
-    QString shown = QString::fromStdU16String(entry);
-    for (QChar& c : shown) {
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) {
-            c = u'?';
-        }
-    }
-    if (shown.size() > kMaxShownEntryLength) {
-        shown = shown.left(kMaxShownEntryLength - 3) + QStringLiteral("...");
-    }
-    return shown;
+    return ShownText(QString::fromStdU16String(entry), ShownIn::Terminal);
 }
 
 } // namespace

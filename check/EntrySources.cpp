@@ -1,18 +1,17 @@
 #include "check/EntrySources.h"
 
 #include "proxylist/ExtractProxyEntries.h"
+#include "text/AnsiText.h"
 #include "web/PageText.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 #include <cstdio>
 
 namespace kestrovan {
 
 std::vector<std::u16string> EntriesOfListFile(const QByteArray& bytes) {
-    QStringDecoder fromAnsi(QStringDecoder::System);
-    const QString text = fromAnsi.decode(bytes);
+    const QString text = FromAnsi(bytes);
     std::vector<std::u16string> entries;
     for (const QStringView line : QStringView(text).split(u'\n')) {
         const QStringView entry = line.trimmed();

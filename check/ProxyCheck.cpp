@@ -1,7 +1,7 @@
 #include "check/ProxyCheck.h"
 
 #include "lookup/ExtractLocation.h"
-#include "proxyswitch/InternetSettings.h"
+#include "text/Utf16View.h"
 #include "web/PageText.h"
 
 #include <algorithm>
@@ -30,28 +30,19 @@ std::optional<CheckFailure> TransportFailure(FetchError error) {
 
 } // namespace
 
-std::optional<ProxyAddress> ParseProxyEntry(std::u16string_view entry) {
-    const std::size_t colon = entry.find(u':');
-    if (colon == std::u16string_view::npos ||
-        !std::all_of(entry.begin(), entry.end(), [](char16_t c) { return c < 0x80; })) {
+std::optional<ProxyServerAddress> ParseProxyEntry(std::u16string_view entry) {
+    if (!std::all_of(entry.begin(), entry.end(), [](char16_t c) { return c < 0x80; })) {
         return std::nullopt;
     }
     // ASCII only from here, so narrowing keeps every character.
-    const std::string text(entry.begin(), entry.end());
-    const std::string_view host = std::string_view(text).substr(0, colon);
-    const std::optional<std::uint16_t> port = ParsePortNumber(std::string_view(text).substr(colon + 1));
-    if (!IsHostName(host) || !port) {
-        return std::nullopt;
-    }
-    return ProxyAddress{std::string(host), *port};
+    return ParseHostAndPort(std::string(entry.begin(), entry.end()));
 }
 
 CheckResult ClassifyCheck(const PageAnswer& answer) {
     CheckResult result{TransportFailure(answer.error), static_cast<int>(answer.elapsed.count() / 100),
                        answer.status};
-    if (!result.failure && !AnswerBodyText(answer.body, answer.contentType)
-                                .value_or(QString())
-                                .contains(QStringView(kLocationFirstMarker))) {
+    if (!result.failure && !ShowsLocationResult(Utf16View(
+                               AnswerBodyText(answer.body, answer.contentType).value_or(QString())))) {
         result.failure = answer.status >= 400 ? CheckFailure::ErrorStatus : CheckFailure::NoMarker;
     }
     return result;

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "check/PageFetches.h"
+#include "platform/InternetSettings.h"
 
 #include <QString>
 
-#include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace kestrovan {
@@ -38,14 +37,10 @@ struct CheckResult {
     HttpsSupport https = HttpsSupport::NotChecked;
 };
 
-// The proxy of an entry of the list, as the window splits it: the host before the first ":", the
-// port after it. nullopt unless the host is a host name (or IPv4 address) and the port a number
-// from 1 to 65535, as the proxy setting reads them; such an entry is never handed to the network.
-struct ProxyAddress {
-    std::string host;
-    std::uint16_t port = 0;
-};
-std::optional<ProxyAddress> ParseProxyEntry(std::u16string_view entry);
+// The proxy of an entry of the list, as the window splits it: the host before the ":", the port
+// after it. nullopt unless the host is a host name (or IPv4 address) and the port a number from 1
+// to 65535, as the proxy setting reads them; such an entry is never handed to the network.
+std::optional<ProxyServerAddress> ParseProxyEntry(std::u16string_view entry);
 
 // The outcome of loading the lookup result page through the proxy: it works when the page shows
 // the result marker, as the window's speed test decides.

@@ -27,4 +27,8 @@ std::u16string ExtractLocation(std::u16string_view bodyText) {
     return std::u16string(bodyText.substr(start, lineEnd == npos ? npos : lineEnd - start));
 }
 
+bool ShowsLocationResult(std::u16string_view bodyText) {
+    return bodyText.find(kLocationFirstMarker) != std::u16string_view::npos;
+}
+
 } // namespace kestrovan

@@ -14,4 +14,8 @@ inline constexpr std::u16string_view kLocationSecondMarker = u"参考数据一�
 // second marker after it, or else to the end of that line.
 std::u16string ExtractLocation(std::u16string_view bodyText);
 
+// Whether a page's body text shows a lookup result: it holds "本站主数据：". The location query,
+// the speed test and kestrovan-check all judge a page by this.
+bool ShowsLocationResult(std::u16string_view bodyText);
+
 } // namespace kestrovan

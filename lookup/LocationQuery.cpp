@@ -2,12 +2,13 @@
 #include "window/Frmhome.h"
 
 #include "lookup/ExtractLocation.h"
+#include "text/Utf16View.h"
 
 namespace kestrovan {
 namespace {
 
 bool HoldsResultMarker(const std::optional<QString>& bodyText) {
-    return bodyText && bodyText->contains(QStringView(kLocationFirstMarker));
+    return bodyText && ShowsLocationResult(Utf16View(*bodyText));
 }
 
 } // namespace

@@ -2,15 +2,13 @@
 
 #include "platform/qt/WholeFile.h"
 #include "proxylist/ExportText.h"
-
-#include <QStringEncoder>
+#include "text/AnsiText.h"
 
 namespace kestrovan {
 
 bool WriteExportFile(const QString& path, std::span<const std::u16string> entries) {
     // ASCII goes out unchanged.
-    QStringEncoder toAnsi(QStringEncoder::System);
-    const QByteArray bytes = toAnsi.encode(QString::fromStdU16String(BuildExportText(entries)));
+    const QByteArray bytes = ToAnsiBytes(QString::fromStdU16String(BuildExportText(entries)));
 
     return SaveWholeFile(path, bytes, FileRole::UserChosen);
 }

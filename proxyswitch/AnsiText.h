@@ -1,13 +1,4 @@
 #pragma once
 
-#include <QString>
-
-#include <string>
-
-namespace kestrovan {
-
-// A text in the system's ANSI code page, as the registry's ANSI calls take it (UTF-8 here;
-// ASCII stays unchanged).
-std::string ToAnsi(const QString& text);
-
-} // namespace kestrovan
+// The system code page conversion lives in text/; this name stays for the speed test's files.
+#include "text/AnsiText.h"

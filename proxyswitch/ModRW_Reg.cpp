@@ -2,6 +2,7 @@
 
 #include "proxyswitch/AnsiText.h"
 #include "proxyswitch/KeyPath.h"
+#include "text/Utf16View.h"
 
 #include <array>
 #include <string>
@@ -12,13 +13,11 @@ ModRW_Reg::ModRW_Reg(RegistryOperations& registry, MessageDialog& messageDialog)
     : registry_(registry), messageDialog_(messageDialog) {}
 
 RegHandle ModRW_Reg::RootKeyFromName(const QString& name) {
-    return RootKeyFromNameText(std::u16string_view(reinterpret_cast<const char16_t*>(name.utf16()),
-                                                   static_cast<std::size_t>(name.size())));
+    return RootKeyFromNameText(Utf16View(name));
 }
 
 ModRW_Reg::SplitPath ModRW_Reg::SplitKeyPath(const QString& KeyPath) {
-    const auto parts = SplitKeyPathText(std::u16string_view(
-        reinterpret_cast<const char16_t*>(KeyPath.utf16()), static_cast<std::size_t>(KeyPath.size())));
+    const auto parts = SplitKeyPathText(Utf16View(KeyPath));
     if (!parts) {
         messageDialog_.Show(QStringLiteral("Incorrect Format:") + QChar(10) + QChar(10) + KeyPath,
                             std::nullopt, MessageIcon::None, MessageButtons::Ok);

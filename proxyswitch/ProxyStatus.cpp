@@ -1,8 +1,7 @@
 #include "proxyswitch/ProxyStatus.h"
 
-#include "proxyswitch/InternetSettings.h"
-
-#include <QStringDecoder>
+#include "platform/InternetSettings.h"
+#include "text/AnsiText.h"
 
 namespace kestrovan {
 
@@ -14,8 +13,7 @@ QString RegValueText(const std::optional<RegValue>& value) {
         return QString::number(*number);
     }
     const std::string& bytes = std::get<std::string>(*value);
-    QStringDecoder fromAnsi(QStringDecoder::System);
-    return fromAnsi.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return FromAnsi(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 QString ProxyStatusCaption(const std::optional<RegValue>& proxyServer,

@@ -2,7 +2,7 @@
 // window's ChangProxy.
 #include "window/Frmhome.h"
 
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 #include "proxyswitch/ProxyStatus.h"
 
 namespace kestrovan {

@@ -1,32 +1,22 @@
 #include "web/CheckVersion.h"
 
+#include "ProgramIdentity.h"
 #include "web/HttpGetText.h"
-#include "window/ProgramIdentity.h"
-
-#include <cstdint>
 
 namespace kestrovan {
-namespace {
-
-QString Fetch(HttpRequestFactory& http, const QString& url) {
-    std::int16_t timeoutSeconds = 5;
-    return HttpGetText(http, url, QString(), timeoutSeconds);
-}
-
-} // namespace
 
 QString OwnVersionText() {
     return QStringLiteral("%1.%2").arg(ProgramIdentity::kMajor).arg(ProgramIdentity::kMinor);
 }
 
 bool CheckVersion(const Endpoints& endpoints, const VersionCheckServices& services) {
-    if (Fetch(services.http, endpoints.HomePage()).isEmpty()) {
+    if (HttpProbe(services.http, endpoints.HomePage()).isEmpty()) {
         services.messageDialog.Show(QStringLiteral("连接服务器失败,请稍候重试。"), QStringLiteral("失败提示"),
                                     MessageIcon::Question, MessageButtons::Ok);
         services.terminator.EndProgram();
         return false;
     }
-    const QString published = Fetch(services.http, endpoints.VersionFile());
+    const QString published = HttpProbe(services.http, endpoints.VersionFile());
     if (published == OwnVersionText()) {
         return true;
     }

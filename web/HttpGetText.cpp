@@ -79,4 +79,9 @@ QString HttpGetText(HttpRequestFactory& http, const QString& url, const QString&
     }
 }
 
+QString HttpProbe(HttpRequestFactory& http, const QString& url) {
+    std::int16_t timeoutSeconds = 5;
+    return HttpGetText(http, url, QString(), timeoutSeconds);
+}
+
 } // namespace kestrovan

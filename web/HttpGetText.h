@@ -16,4 +16,8 @@ namespace kestrovan {
 QString HttpGetText(HttpRequestFactory& http, const QString& url, const QString& cookie,
                     std::int16_t& timeoutSeconds);
 
+// The short look the program takes at a server before it relies on it: HttpGetText without a
+// cookie and with 5 seconds to answer.
+QString HttpProbe(HttpRequestFactory& http, const QString& url);
+
 } // namespace kestrovan

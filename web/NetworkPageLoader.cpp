@@ -24,7 +24,7 @@ bool IsBlankPage(const QString& url) {
 }
 
 QNetworkProxy ProxyFor(RegistryReader& registry) {
-    std::optional<HttpProxyAddress> proxy;
+    std::optional<ProxyServerAddress> proxy;
     try {
         proxy = SystemHttpProxy(registry);
     } catch (...) {
@@ -34,7 +34,7 @@ QNetworkProxy ProxyFor(RegistryReader& registry) {
         // Explicitly direct: Qt would otherwise use proxy variables of the environment.
         return QNetworkProxy(QNetworkProxy::NoProxy);
     }
-    return QNetworkProxy(QNetworkProxy::HttpProxy, proxy->host, proxy->port);
+    return QNetworkProxy(QNetworkProxy::HttpProxy, QString::fromLatin1(proxy->host), proxy->port);
 }
 
 } // namespace

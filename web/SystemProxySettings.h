@@ -1,27 +1,22 @@
 #pragma once
 
+#include "platform/InternetSettings.h"
 #include "platform/RegistryReader.h"
-
-#include <QString>
 
 #include <optional>
 #include <string_view>
 
 namespace kestrovan {
 
-struct HttpProxyAddress {
-    QString host;
-    quint16 port = 0;
-
-    bool operator==(const HttpProxyAddress&) const = default;
-};
+// The speed test still names the address by the loader's former name.
+using HttpProxyAddress = ProxyServerAddress;
 
 // The proxy for HTTP in a "ProxyServer" value, read as the Internet layer reads it; nullopt when
 // the value names no usable proxy for HTTP.
-std::optional<HttpProxyAddress> ParseHttpProxyServer(std::string_view value);
+std::optional<ProxyServerAddress> ParseHttpProxyServer(std::string_view value);
 
 // The HTTP proxy that the current user's Internet Settings put in force now; nullopt for a direct
 // connection (proxy off, or its address unusable).
-std::optional<HttpProxyAddress> SystemHttpProxy(RegistryReader& registry);
+std::optional<ProxyServerAddress> SystemHttpProxy(RegistryReader& registry);
 
 } // namespace kestrovan

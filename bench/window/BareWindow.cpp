@@ -2,7 +2,7 @@
 // seven labels, same captions and geometry) in a plain Qt Widgets window with none of the
 // program's logic: no platform adapters, no registry, no timers, no page loaders, no HTTP.
 // It is the baseline for the start time and resident memory of the real window.
-#include "window/ProgramIdentity.h"
+#include "ProgramIdentity.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -2,6 +2,8 @@
 
 #include "platform/linux/GsettingsProxyTarget.h"
 #include "platform/linux/KdeProxyTarget.h"
+#include "text/AnsiText.h"
+#include "text/ShownText.h"
 
 #include <QStandardPaths>
 
@@ -13,8 +15,6 @@ namespace kestrovan {
 namespace {
 
 constexpr std::size_t kMaxPendingLines = 16;
-// The log shows the server text; a long one is cut to what fits a line.
-constexpr qsizetype kMaxShownServerText = 200;
 
 std::string ServerText(const std::optional<RegValue>& server) {
     if (!server) {
@@ -26,17 +26,9 @@ std::string ServerText(const std::optional<RegValue>& server) {
     return std::get<std::string>(*server);
 }
 
-QString ShownText(const std::string& server) {
-    QString text = QString::fromLocal8Bit(server.data(), static_cast<qsizetype>(server.size()));
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control) {
-            c = u' ';
-        }
-    }
-    if (text.size() > kMaxShownServerText) {
-        text = text.left(kMaxShownServerText) + QStringLiteral("...");
-    }
-    return text;
+QString ShownServerText(const std::string& server) {
+    return ShownText(FromAnsi(QByteArrayView(server.data(), static_cast<qsizetype>(server.size()))),
+                     ShownIn::LogLine);
 }
 
 } // namespace
@@ -82,7 +74,7 @@ void DesktopProxyBridge::Apply() {
             // The desktop keeps what it has: no half-usable address is handed to other programs.
             if (unusableTold_ != server) {
                 unusableTold_ = server;
-                Say(QStringLiteral("代理地址无法用于桌面设置: ") + ShownText(server));
+                Say(QStringLiteral("代理地址无法用于桌面设置: ") + ShownServerText(server));
             }
             return;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 
 #include <optional>
 #include <string>

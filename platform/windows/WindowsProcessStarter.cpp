@@ -1,14 +1,13 @@
 #include "platform/windows/WindowsProcessStarter.h"
 
 #include "platform/windows/WindowsLauncher.h"
-
-#include <QByteArray>
+#include "text/AnsiText.h"
 
 namespace kestrovan {
 
 bool WindowsProcessStarter::OpenInWebBrowser(const QString& url) {
-    // The ANSI call takes the system code page, which is what Qt's local 8-bit form is on Windows.
-    const QByteArray ansi = url.toLocal8Bit();
+    // The ANSI call takes the system code page.
+    const QByteArray ansi = ToAnsiBytes(url);
     return OpenWithExplorer(std::string_view(ansi.constData(), static_cast<std::size_t>(ansi.size())));
 }
 

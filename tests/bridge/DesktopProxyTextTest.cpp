@@ -42,7 +42,7 @@ TEST_P(ParseProxyServerTest, GivesManualEndpointsOrNothing) {
         EXPECT_FALSE(loader.has_value()) << row.server;
     } else {
         ASSERT_TRUE(loader.has_value()) << row.server;
-        EXPECT_EQ(loader->host.toStdString(), row.http->host);
+        EXPECT_EQ(loader->host, row.http->host);
         EXPECT_EQ(loader->port, row.http->port);
     }
 }

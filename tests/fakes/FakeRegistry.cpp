@@ -1,6 +1,6 @@
 #include "tests/fakes/FakeRegistry.h"
 
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 #include "text/AsciiText.h"
 
 #include <cstdio>

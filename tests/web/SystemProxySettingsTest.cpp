@@ -1,6 +1,6 @@
 #include "web/SystemProxySettings.h"
 
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 
 #include "tests/fakes/FakeRegistry.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 struct ServerCase {
     const char* value;
-    std::optional<HttpProxyAddress> expected;
+    std::optional<ProxyServerAddress> expected;
 };
 
 class ProxyServerValue : public ::testing::TestWithParam<ServerCase> {};
@@ -20,8 +20,8 @@ TEST_P(ProxyServerValue, GivesTheHttpProxy) {
     EXPECT_EQ(ParseHttpProxyServer(GetParam().value), GetParam().expected) << GetParam().value;
 }
 
-HttpProxyAddress At(const char* host, quint16 port) {
-    return {QString::fromLatin1(host), port};
+ProxyServerAddress At(const char* host, std::uint16_t port) {
+    return {host, port};
 }
 
 INSTANTIATE_TEST_SUITE_P(

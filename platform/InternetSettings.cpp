@@ -1,4 +1,4 @@
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 
 #include "text/AsciiText.h"
 
@@ -101,11 +101,9 @@ std::optional<ProxyServerAddress> ParseAddress(std::string_view text) {
             port = rest.front() == ':' ? ParsePortNumber(rest.substr(1)) : std::nullopt;
         }
         hostValid = IsIpv6Address(host);
+    } else if (text.find(':') != std::string_view::npos) {
+        return ParseHostAndPort(text);
     } else {
-        if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
-            host = text.substr(0, colon);
-            port = ParsePortNumber(text.substr(colon + 1));
-        }
         hostValid = IsHostName(host);
     }
     if (!hostValid || !port) {
@@ -140,6 +138,19 @@ bool IsHostName(std::string_view host) {
         }
         host.remove_prefix(dot + 1);
     }
+}
+
+std::optional<ProxyServerAddress> ParseHostAndPort(std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view host = text.substr(0, colon);
+    const std::optional<std::uint16_t> port = ParsePortNumber(text.substr(colon + 1));
+    if (!IsHostName(host) || !port) {
+        return std::nullopt;
+    }
+    return ProxyServerAddress{std::string(host), *port};
 }
 
 std::optional<RegValue> ReadInternetSetting(RegistryReader& registry, std::string_view name) {
