@@ -4,7 +4,8 @@
 
 #include "lookup/DelayText.h"
 #include "lookup/ExtractLocation.h"
-#include "proxyswitch/AnsiText.h"
+#include "text/Utf16View.h"
+#include "text/AnsiText.h"
 #include "web/SystemProxySettings.h"
 
 namespace kestrovan {
@@ -13,7 +14,7 @@ namespace {
 // True when page loads now go through proxy: the switch took (a store that cannot be written
 // leaves the old setting) and the address is one a connection can be made to.
 bool LoadsGoThrough(RegistryReader& registry, const QString& proxy) {
-    const std::optional<HttpProxyAddress> inForce = SystemHttpProxy(registry);
+    const std::optional<ProxyServerAddress> inForce = SystemHttpProxy(registry);
     return inForce && inForce == ParseHttpProxyServer(ToAnsi(proxy));
 }
 
@@ -60,7 +61,7 @@ void Frmhome::Timer5_Timer() {
 }
 
 void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
-    if (!WebBrowser4->BodyText().value_or(QString()).contains(QStringView(kLocationFirstMarker)) ||
+    if (!ShowsLocationResult(Utf16View(WebBrowser4->BodyText().value_or(QString()))) ||
         Command8->isEnabled()) {
         return;
     }

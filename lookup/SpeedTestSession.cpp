@@ -1,7 +1,8 @@
 #include "lookup/SpeedTestSession.h"
 
-#include "proxyswitch/AnsiText.h"
+#include "text/AnsiText.h"
 #include "proxyswitch/ProxyStatus.h"
+#include "text/ShownText.h"
 
 #include <utility>
 
@@ -10,14 +11,7 @@ namespace {
 
 // The status text of a setting as a log line shows it: control characters blanked, cut short.
 QString ShownSetting(const ProxySettingsSnapshot& setting) {
-    constexpr qsizetype kMaxShown = 200;
-    QString text = ProxyStatusCaption(setting.proxyServer, setting.proxyEnable);
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control) {
-            c = u' ';
-        }
-    }
-    return text.size() > kMaxShown ? text.left(kMaxShown) + QStringLiteral("...") : text;
+    return ShownText(ProxyStatusCaption(setting.proxyServer, setting.proxyEnable), ShownIn::LogLine);
 }
 
 } // namespace

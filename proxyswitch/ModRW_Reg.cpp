@@ -1,6 +1,6 @@
 #include "proxyswitch/ModRW_Reg.h"
 
-#include "proxyswitch/AnsiText.h"
+#include "text/AnsiText.h"
 #include "proxyswitch/KeyPath.h"
 #include "text/Utf16View.h"
 

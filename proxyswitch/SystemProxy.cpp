@@ -1,6 +1,6 @@
 #include "proxyswitch/SystemProxy.h"
 
-#include "proxyswitch/InternetSettings.h"
+#include "platform/InternetSettings.h"
 
 namespace kestrovan {
 namespace {

@@ -1,7 +1,7 @@
 #include "proxyswitch/WshShell.h"
 
 #include "platform/RootKeyNames.h"
-#include "proxyswitch/AnsiText.h"
+#include "text/AnsiText.h"
 
 namespace kestrovan {
 

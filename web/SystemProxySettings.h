@@ -9,7 +9,6 @@
 namespace kestrovan {
 
 // The speed test still names the address by the loader's former name.
-using HttpProxyAddress = ProxyServerAddress;
 
 // The proxy for HTTP in a "ProxyServer" value, read as the Internet layer reads it; nullopt when
 // the value names no usable proxy for HTTP.

@@ -2,7 +2,7 @@
 
 #include "web/HttpGetText.h"
 #include "window/ListBox.h"
-#include "window/ProgramIdentity.h"
+#include <ProgramIdentity.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -147,8 +147,7 @@ void Frmhome::keyPressEvent(QKeyEvent* event) {
 }
 
 QString Frmhome::Probe(const QString& url) {
-    std::int16_t timeoutSeconds = 5;
-    return HttpGetText(adapters_.http, url, QString(), timeoutSeconds);
+    return HttpProbe(adapters_.http, url);
 }
 
 void Frmhome::AppendLog(const QString& message) {

@@ -2,7 +2,7 @@
 #include "window/Frmhome.h"
 
 #include "web/CheckVersion.h"
-#include "window/ProgramIdentity.h"
+#include <ProgramIdentity.h>
 
 namespace kestrovan {
 

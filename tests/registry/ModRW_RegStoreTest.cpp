@@ -1,6 +1,6 @@
 // The registry module by path on the SQLite store: what it writes is what the program reads.
 #include "platform/posix/SqliteRegistry.h"
-#include "proxyswitch/AnsiText.h"
+#include "text/AnsiText.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "tests/registry/RecordingMessageDialog.h"
 #include "tests/fakes/FakeRegistry.h"
