@@ -169,42 +169,62 @@ public:
     }
 
     void Run(std::span<const PageRequest> requests) {
-        requests_ = requests;
-        groups_.assign((requests.size() + legsPerGroup_ - 1) / legsPerGroup_, Group{});
-        std::size_t next = 0;
-        while (next < requests.size() || !retries_.empty() || !active_.empty()) {
-            while (!retries_.empty() && active_.size() < socketCap_) {
-                Start(retries_.front().first, retries_.front().second);
-                retries_.pop_front();
-            }
-            while (next < requests.size() && retries_.empty() && groupsUnderWay_ < concurrency_ &&
-                   active_.size() + legsPerGroup_ <= std::max(socketCap_, legsPerGroup_)) {
-                const std::size_t end = std::min(next + legsPerGroup_, requests.size());
-                groups_[next / legsPerGroup_].legsLeft = end - next;
-                ++groupsUnderWay_;
-                Start(next, 0);
-                next = end;
-            }
+        Begin(requests);
+        while (!Finished()) {
+            StartMore();
             int running = 0;
             curl_multi_perform(multi_.get(), &running);
-            StartConnectedGroups();
-            int queued = 0;
-            while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
-                if (message->msg == CURLMSG_DONE) {
-                    Done(message->easy_handle, message->data.result);
-                }
-            }
-            if (callbacks_.tick) {
-                callbacks_.tick();
-            }
-            const bool waiting = ResumeWaitingTransfers();
-            const bool roomForMore = (groupsUnderWay_ < concurrency_ && next < requests.size()) ||
-                                     (!retries_.empty() && active_.size() < socketCap_);
-            if (!active_.empty() && !roomForMore) {
+            const bool waiting = Settle();
+            if (!active_.empty() && !RoomForMore()) {
                 // Room in the budget comes back from other threads too: look again soon.
                 curl_multi_poll(multi_.get(), nullptr, 0, waiting ? 20 : 1000, nullptr);
             }
         }
+    }
+
+    // The steps of Run, for a driver that hands libcurl's socket events over itself.
+    void Begin(std::span<const PageRequest> requests) {
+        requests_ = requests;
+        groups_.assign((requests.size() + legsPerGroup_ - 1) / legsPerGroup_, Group{});
+    }
+    bool Finished() const { return next_ >= requests_.size() && retries_.empty() && active_.empty(); }
+    CURLM* Multi() const { return multi_.get(); }
+
+    void StartMore() {
+        while (!retries_.empty() && active_.size() < socketCap_) {
+            Start(retries_.front().first, retries_.front().second);
+            retries_.pop_front();
+        }
+        while (next_ < requests_.size() && retries_.empty() && groupsUnderWay_ < concurrency_ &&
+               active_.size() + legsPerGroup_ <= std::max(socketCap_, legsPerGroup_)) {
+            const std::size_t end = std::min(next_ + legsPerGroup_, requests_.size());
+            groups_[next_ / legsPerGroup_].legsLeft = end - next_;
+            ++groupsUnderWay_;
+            Start(next_, 0);
+            next_ = end;
+        }
+    }
+
+    // Reports the loads that have ended and resumes those waiting for memory; true while some
+    // still wait for it.
+    bool Settle() {
+        StartConnectedGroups();
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                Done(message->easy_handle, message->data.result);
+            }
+        }
+        if (callbacks_.tick) {
+            callbacks_.tick();
+        }
+        return ResumeWaitingTransfers();
+    }
+
+private:
+    bool RoomForMore() const {
+        return (groupsUnderWay_ < concurrency_ && next_ < requests_.size()) ||
+               (!retries_.empty() && active_.size() < socketCap_);
     }
 
 private:
@@ -480,6 +500,7 @@ private:
     // Sockets open at once; lowered when the system has no more.
     std::size_t socketCap_ = std::numeric_limits<std::size_t>::max();
     std::span<const PageRequest> requests_;
+    std::size_t next_ = 0; // the first request not yet started
     // Requests to start again (index, retries so far) after finding no socket.
     std::deque<std::pair<std::size_t, int>> retries_;
     // Declared before the transfers: the easy handles are cleaned up before the multi handle.
@@ -489,6 +510,35 @@ private:
 };
 
 } // namespace
+
+struct PageFetchEngine::Run {
+    std::vector<PageRequest> requests;
+    FetchLimits limits;
+    FetchCallbacks callbacks;
+    FetchRun run{limits, callbacks};
+};
+
+PageFetchEngine::PageFetchEngine(std::vector<PageRequest> requests, FetchLimits limits,
+                                 FetchCallbacks callbacks)
+    : run_(std::make_unique<Run>(std::move(requests), std::move(limits), std::move(callbacks))) {
+    run_->run.Begin(run_->requests);
+}
+
+PageFetchEngine::~PageFetchEngine() = default;
+
+void* PageFetchEngine::Multi() const {
+    return run_->run.Multi();
+}
+
+bool PageFetchEngine::Step() {
+    const bool waiting = run_->run.Settle();
+    run_->run.StartMore();
+    return waiting;
+}
+
+bool PageFetchEngine::Finished() const {
+    return run_->run.Finished();
+}
 
 void FetchPages(std::span<const PageRequest> requests, const FetchLimits& limits,
                 const FetchCallbacks& callbacks) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kestrovan {
 
@@ -76,5 +77,28 @@ struct FetchCallbacks {
 // again later. Returns once all have ended.
 void FetchPages(std::span<const PageRequest> requests, const FetchLimits& limits,
                 const FetchCallbacks& callbacks);
+
+// The loads of FetchPages for a caller with an event loop of its own: it watches the sockets and
+// the timer that libcurl names through the multi handle's socket and timer functions, hands their
+// events over with curl_multi_socket_action, and calls Step after each. Dropping it ends every load
+// under way, unreported.
+class PageFetchEngine {
+public:
+    PageFetchEngine(std::vector<PageRequest> requests, FetchLimits limits, FetchCallbacks callbacks);
+    ~PageFetchEngine();
+    PageFetchEngine(const PageFetchEngine&) = delete;
+    PageFetchEngine& operator=(const PageFetchEngine&) = delete;
+
+    // The CURLM* the driver sets its functions on.
+    void* Multi() const;
+    // Reports the loads that have ended and starts those that may start now. True while a load
+    // waits for room in the memory budget, which other threads give back: step again soon.
+    bool Step();
+    bool Finished() const;
+
+private:
+    struct Run;
+    std::unique_ptr<Run> run_;
+};
 
 } // namespace kestrovan

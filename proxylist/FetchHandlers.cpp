@@ -6,6 +6,7 @@
 namespace kestrovan {
 
 void Frmhome::Command1_Click() {
+    StopListCheck(); // the list it checks is about to be replaced
     const QString url = endpoints_.ProxyListPage();
     if (Probe(url).isEmpty()) {
         AppendLog(QStringLiteral("连接服务器失败,请稍候重试."));

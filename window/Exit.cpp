@@ -47,6 +47,7 @@ bool Frmhome::AskToEnd() {
 void Frmhome::EndAsConfirmed() {
     // A speed test still running gives the system proxy back as it was before the test.
     speedTestSession_.GiveBack();
+    StopListCheck(); // no transfer outlives the window
     adapters_.terminator.EndProgram();
 }
 

@@ -2,6 +2,8 @@
 
 #include "web/HttpGetText.h"
 #include "window/ListBox.h"
+#include "window/ListCheck.h"
+
 #include <ProgramIdentity.h>
 
 #include <QApplication>
@@ -37,7 +39,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
 
 } // namespace
 
-Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent)
+Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent,
+                 const ListCheckSettings& checkSettings)
     : QWidget(parent), adapters_(adapters), endpoints_(endpoints),
       systemProxy_(adapters.registry, adapters.registryReader, adapters.internetSettings,
                    adapters.messageDialog),
@@ -47,6 +50,7 @@ Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QW
     setWindowIcon(QApplication::windowIcon());
     BuildControls();
     ConnectHandlers();
+    BuildList1Menu(checkSettings);
     Timer1->start();
 }
 

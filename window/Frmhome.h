@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/ListCheckRun.h"
 #include "platform/HttpRequest.h"
 #include "platform/InternetSettingsNotifier.h"
 #include "platform/MessageDialog.h"
@@ -20,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -32,6 +34,8 @@
 class QSessionManager;
 
 namespace kestrovan {
+
+class ListCheck;
 
 // The platform services the window works through; tests hand in fakes.
 struct FrmhomeAdapters {
@@ -63,7 +67,9 @@ public:
     static constexpr int kClientWidthTwips = 8280;
     static constexpr int kClientHeightTwips = 5805;
 
-    Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent = nullptr);
+    // checkSettings: the TLS target and limits of the check of the whole list (List1's menu).
+    Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent = nullptr,
+            const ListCheckSettings& checkSettings = ListCheckSettings::Configured());
     ~Frmhome() override;
 
     // The Load event: the start-up sequence. False when it ended the program; the window is
@@ -119,6 +125,11 @@ private:
     void Timer5_Timer();
     void WebBrowser4_DocumentComplete(const QString& url);
 
+    // --- check/ : the check of the whole list from List1's context menu
+    void BuildList1Menu(const ListCheckSettings& checkSettings);
+    void ShowList1Menu(const QPoint& position);
+    void StopListCheck();
+
     // A probe of the given address with the empty cookie and the 5-second time-out.
     QString Probe(const QString& url);
 
@@ -165,6 +176,8 @@ public:
 private:
     QString locationQueryUrl_; // result page of the pending query
     SpeedTestSession speedTestSession_;
+    QMenu* list1Menu_ = nullptr;
+    std::unique_ptr<ListCheck> listCheck_;
 };
 
 } // namespace kestrovan

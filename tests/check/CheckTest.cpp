@@ -1,6 +1,7 @@
 #include "check/CheckOptions.h"
 #include "check/CheckReport.h"
 #include "check/EntrySources.h"
+#include "check/ListCheckRun.h"
 #include "check/ProxyCheck.h"
 #include "demo/DemoContent.h"
 #include "demo/SiteServer.h"
@@ -309,6 +310,44 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
     EXPECT_TRUE(QString::fromUtf8(none.stdErr).contains(QStringLiteral("没有可用的代理, 文件")));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), (At(tunnelling.Port()) + QStringLiteral("\r\n")).toUtf8());
+}
+
+TEST_F(CheckProgramTest, TheWindowsCheckGivesTheProgramsVerdicts) {
+    const QStringList entries{At(refusingPort),      At(silent.Port()),        At(failing.Port()),
+                              At(elsewhere.Port()),  QStringLiteral("a b:80"), At(proxy.Port()),
+                              At(tunnelling.Port()), At(intercepting.Port())};
+    const CheckRun program = RunCheck(CommonArguments() << "--list"
+                                                        << "-",
+                                      entries.join(u'\n').toUtf8());
+    ASSERT_EQ(program.results.size(), 8) << program.stdErr.toStdString();
+
+    QFile ca(QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/ca.pem"));
+    ASSERT_TRUE(ca.open(QIODevice::ReadOnly));
+    std::vector<std::u16string> list;
+    for (const QString& entry : entries) {
+        list.push_back(entry.toStdU16String());
+    }
+    // Inside this thread's event loop, beside the servers it runs.
+    ListCheckRun window(std::move(list), Endpoints{home.BaseUrl(), lookup.BaseUrl()},
+                        {QStringLiteral("https://127.0.0.1:%1/").arg(tls.Port()), ca.readAll(),
+                         std::chrono::seconds(2), 1000});
+    QEventLoop loop;
+    QObject::connect(&window, &ListCheckRun::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    window.Start();
+    loop.exec();
+    EXPECT_LT(clock.elapsed(), 3500);
+    const QJsonArray verdicts = QJsonDocument::fromJson(ReportJson(ReportOrder(window.Results()))).array();
+    ASSERT_EQ(verdicts.size(), 8);
+    for (int i = 0; i < 8; ++i) {
+        QJsonObject mine = verdicts[i].toObject();
+        QJsonObject theirs = program.results[i].toObject();
+        // Delays may differ by a tick; everything else is the verdict.
+        EXPECT_NEAR(mine.take("seconds").toDouble(), theirs.take("seconds").toDouble(), 0.15) << i;
+        EXPECT_EQ(mine, theirs) << i;
+    }
+    EXPECT_EQ(WorkingEntries(ReportOrder(window.Results())).size(), 3u);
 }
 
 TEST_F(CheckProgramTest, GreedyNeighboursAndFewDescriptorsFailNoWorkingProxy) {

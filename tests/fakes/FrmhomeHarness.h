@@ -32,11 +32,15 @@ struct FrmhomeHarness {
     Endpoints endpoints{kHomeBase, kLookupBase};
     std::unique_ptr<Frmhome> window;
 
-    FrmhomeHarness() {
+    FrmhomeHarness() { RebuildWindow(ListCheckSettings::Configured()); }
+
+    // A new window on the same fakes, its list check aimed at the given TLS target and limits.
+    void RebuildWindow(const ListCheckSettings& checkSettings) {
+        window.reset();
         window = std::make_unique<Frmhome>(
             FrmhomeAdapters{registry, registry, internetSettings, http, pageLoaders, messageDialog,
                             saveDialog, sleeper, processStarter, terminator, screen, speedTestJournal},
-            endpoints);
+            endpoints, nullptr, checkSettings);
     }
 
     // Scripts reachable services with the right version and runs the start-up sequence.

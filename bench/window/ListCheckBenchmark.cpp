@@ -1,0 +1,89 @@
+// The window's check of a whole list, in a Qt event loop as the window runs it: 990 loopback
+// entries (3 working proxies, 494 refusing ports, 493 proxies that never answer), both legs, 15 s.
+// Prints the wall time, the longest gap between two turns of the event loop and the peak memory
+// the check added.
+#include "check/ListCheckRun.h"
+#include "demo/SiteServer.h"
+#include "demo/SlowProxy.h"
+#include "demo/TlsTarget.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+long PeakKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace kestrovan;
+    QCoreApplication app(argc, argv);
+    const QString tls = QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/");
+    SiteServer lookup;
+    SiteServer silent;
+    SlowProxy plain(300);
+    SlowProxy tunnelling(300);
+    TlsTarget target(
+        *LoadTlsIdentity(tls + QStringLiteral("target.pem"), tls + QStringLiteral("target.key")));
+    if (!lookup.Listen() || !silent.Listen() || !plain.Listen() || !tunnelling.Listen() || !target.Listen()) {
+        return 1;
+    }
+    lookup.ServeLookupService();
+    silent.SetAnswer(QStringLiteral("/ips.asp"), SiteAnswer{.body = {}, .extraHeaders = {}, .hang = true});
+    tunnelling.SetConnectMode(ConnectMode::Tunnel, TlsIdentity());
+    QTcpServer taken;
+    taken.listen(QHostAddress::LocalHost);
+    const quint16 refusing = taken.serverPort();
+    taken.close();
+    const auto at = [](quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port).toStdU16String(); };
+    std::vector<std::u16string> entries{at(plain.Port()), at(tunnelling.Port()), at(plain.Port())};
+    for (int i = 0; i < 987; ++i) {
+        entries.push_back(at(i % 2 == 0 ? refusing : silent.Port()));
+    }
+    QFile ca(tls + QStringLiteral("ca.pem"));
+    ca.open(QIODevice::ReadOnly);
+    const long peakBefore = PeakKiB();
+    ListCheckRun run(std::move(entries), Endpoints{QString(), lookup.BaseUrl()},
+                     {QStringLiteral("https://127.0.0.1:%1/").arg(target.Port()), ca.readAll(),
+                      std::chrono::seconds(15), 1000});
+    // A precise 5 ms timer: the longest time between two of its ticks, less 5 ms, is the longest
+    // the event loop was held up.
+    QTimer turns;
+    turns.setTimerType(Qt::PreciseTimer);
+    turns.setInterval(5);
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    QObject::connect(&turns, &QTimer::timeout,
+                     [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart() - 5); });
+    QElapsedTimer wall;
+    QObject::connect(&run, &ListCheckRun::finished, &app, &QCoreApplication::quit);
+    wall.start();
+    sinceTick.start();
+    turns.start();
+    run.Start();
+    app.exec();
+    std::size_t working = 0;
+    for (const CheckedEntry& checked : run.Results()) {
+        working += checked.result.failure ? 0 : 1;
+    }
+    std::printf(
+        "entries %zu, working %zu, wall %.2f s, longest event-loop gap %lld ms, added peak RSS %.1f MiB\n",
+        run.Results().size(), working, static_cast<double>(wall.elapsed()) / 1000,
+        static_cast<long long>(longestGapMs), static_cast<double>(PeakKiB() - peakBefore) / 1024);
+    return 0;
+}
