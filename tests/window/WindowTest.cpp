@@ -2,8 +2,12 @@
 // confirmation; the real message box in Chinese.
 #include "tests/window/WindowTestSupport.h"
 
+// The loopback servers need Qt's HTTP server, which the Windows build of the tests lacks.
+#if __has_include(<QAbstractHttpServer>)
+#define KESTROVAN_LOOPBACK_SERVERS 1
 #include "demo/SiteServer.h"
 #include "demo/SlowProxy.h"
+#endif
 #include "platform/qt/QtMessageDialog.h"
 #include "platform/qt/QtTranslation.h"
 
@@ -210,6 +214,7 @@ TEST_F(StartedWindowTest, CancelledCloseCanBeAskedAgain) {
 }
 
 // --- the check of the whole list, from List1's menu, against loopback proxies
+#ifdef KESTROVAN_LOOPBACK_SERVERS
 
 TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed) {
     SiteServer lookup;
@@ -276,6 +281,7 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
     menu->actions()[0]->trigger();
     h.window.reset();
 }
+#endif
 
 // --- the real box: Qt's button captions in Chinese, whatever the locale; each pressed by its caption
 
