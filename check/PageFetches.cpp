@@ -190,36 +190,49 @@ public:
     bool Finished() const { return next_ >= requests_.size() && retries_.empty() && active_.empty(); }
     CURLM* Multi() const { return multi_.get(); }
 
-    void StartMore() {
-        while (!retries_.empty() && active_.size() < socketCap_) {
+    // Starts what may start now, at most maxStarts loads; true when more could have started.
+    bool StartMore(std::size_t maxStarts = std::numeric_limits<std::size_t>::max()) {
+        std::size_t started = 0;
+        while (!retries_.empty() && active_.size() < socketCap_ && started < maxStarts) {
             Start(retries_.front().first, retries_.front().second);
             retries_.pop_front();
+            ++started;
         }
         while (next_ < requests_.size() && retries_.empty() && groupsUnderWay_ < concurrency_ &&
-               active_.size() + legsPerGroup_ <= std::max(socketCap_, legsPerGroup_)) {
+               active_.size() + legsPerGroup_ <= std::max(socketCap_, legsPerGroup_) && started < maxStarts) {
             const std::size_t end = std::min(next_ + legsPerGroup_, requests_.size());
             groups_[next_ / legsPerGroup_].legsLeft = end - next_;
             ++groupsUnderWay_;
             Start(next_, 0);
             next_ = end;
+            ++started;
         }
+        return started == maxStarts && RoomForMore();
     }
 
-    // Reports the loads that have ended and resumes those waiting for memory; true while some
-    // still wait for it.
-    bool Settle() {
+    // Reports at most maxEnded loads that have ended and resumes those waiting for memory; true
+    // while some still wait for it or more ended loads are left to report.
+    bool Settle(std::size_t maxEnded = std::numeric_limits<std::size_t>::max()) {
         StartConnectedGroups();
         int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+        std::size_t reported = 0;
+        while (reported < maxEnded) {
+            CURLMsg* message = curl_multi_info_read(multi_.get(), &queued);
+            if (message == nullptr) {
+                break;
+            }
             if (message->msg == CURLMSG_DONE) {
                 Done(message->easy_handle, message->data.result);
+                ++reported;
             }
         }
         if (callbacks_.tick) {
             callbacks_.tick();
         }
-        return ResumeWaitingTransfers();
+        endedLeft_ = reported == maxEnded && queued > 0;
+        return ResumeWaitingTransfers() || endedLeft_;
     }
+    bool EndedLeft() const { return endedLeft_; }
 
 private:
     bool RoomForMore() const {
@@ -497,6 +510,7 @@ private:
     std::size_t groupsUnderWay_ = 0;
     std::vector<Group> groups_;
     std::vector<std::size_t> connectedGroups_; // first legs that reached their server this turn
+    bool endedLeft_ = false;                   // Settle stopped at its share with more to report
     // Sockets open at once; lowered when the system has no more.
     std::size_t socketCap_ = std::numeric_limits<std::size_t>::max();
     std::span<const PageRequest> requests_;
@@ -531,9 +545,12 @@ void* PageFetchEngine::Multi() const {
 }
 
 bool PageFetchEngine::Step() {
-    const bool waiting = run_->run.Settle();
-    run_->run.StartMore();
-    return waiting;
+    // A turn of the caller's event loop handles a bounded share, so that starting or ending a
+    // thousand loads at once never holds the loop for long; the rest goes to the next turns.
+    constexpr std::size_t kLoadsPerStep = 64;
+    const bool waiting = run_->run.Settle(kLoadsPerStep);
+    backlogged_ = run_->run.StartMore(kLoadsPerStep) || run_->run.EndedLeft();
+    return waiting || backlogged_;
 }
 
 bool PageFetchEngine::Finished() const {

@@ -91,14 +91,18 @@ public:
 
     // The CURLM* the driver sets its functions on.
     void* Multi() const;
-    // Reports the loads that have ended and starts those that may start now. True while a load
-    // waits for room in the memory budget, which other threads give back: step again soon.
+    // Reports the loads that have ended and starts those that may start now, a bounded number of
+    // each. True while a load waits for room in the memory budget, which other threads give
+    // back, or more are left to report or start: step again soon.
     bool Step();
+    // True when the last Step left loads to start or to report: step again at the next turn.
+    bool Backlogged() const { return backlogged_; }
     bool Finished() const;
 
 private:
     struct Run;
     std::unique_ptr<Run> run_;
+    bool backlogged_ = false;
 };
 
 } // namespace kestrovan

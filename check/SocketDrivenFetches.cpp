@@ -94,7 +94,9 @@ void SocketDrivenFetches::Act(qintptr socket, int eventMask) {
     curl_multi_socket_action(static_cast<CURLM*>(engine_->Multi()), static_cast<curl_socket_t>(socket),
                              eventMask, &running);
     if (engine_->Step()) {
-        budgetTimer_.start();
+        // A backlog goes on at the next turn of the event loop; memory comes back from other
+        // threads, so a wait for it looks again a little later.
+        budgetTimer_.start(engine_->Backlogged() ? 0 : kBudgetRetryMs);
     }
     if (engine_->Finished()) {
         finishing_ = true;
