@@ -1,6 +1,7 @@
 #include "check/CheckCommand.h"
 
 #include "check/BackgroundJobs.h"
+#include "check/CheckPlan.h"
 #include "check/CheckOptions.h"
 #include "check/CheckReport.h"
 #include "check/Console.h"
@@ -85,49 +86,31 @@ private:
     qint64 lastMs_ = -kProgressIntervalMs;
 };
 
-// Each check is two transfers side by side: the lookup result page through the proxy, and the TLS
-// target through its CONNECT tunnel.
-constexpr std::size_t kLegsPerCheck = 2;
 // Reading a page (decoding, HTML parse) takes up to a quarter of a second for the largest; it runs
 // beside the transfer loop so that no other check's time runs out meanwhile.
 constexpr std::size_t kPageReaders = 2;
 
 std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, const CheckOptions& options,
                                        const Endpoints& endpoints, const QByteArray& extraTrust) {
-    std::vector<CheckedEntry> checked(entries.size());
-    std::vector<PageRequest> requests;
-    std::vector<std::size_t> requestEntry; // the entry each pair of requests checks
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        checked[i].entry = std::move(entries[i]);
-        const std::optional<ProxyServerAddress> proxy = ParseProxyEntry(checked[i].entry);
-        if (!proxy) {
-            checked[i].result.failure = CheckFailure::UnusableEntry;
-            continue;
-        }
-        const QString host = QString::fromStdString(proxy->host);
-        const std::string address = proxy->host + ':' + std::to_string(proxy->port);
-        requests.push_back({endpoints.LocationResultPage(host).toStdString(), address, options.timeout});
-        requests.push_back({options.tunnelUrl.toStdString(), address, options.timeout, /*tunnelled=*/true});
-        requestEntry.push_back(i);
-    }
+    CheckPlan plan = PlanChecks(std::move(entries), endpoints, options.tunnelUrl, options.timeout);
+    std::vector<CheckedEntry>& checked = plan.checked;
 
     // Both legs must end before a check has its verdict.
     struct Pending {
         std::optional<CheckResult> page;
         std::optional<PageAnswer> tunnel;
     };
-    std::vector<Pending> pending(requestEntry.size());
-    std::size_t done = entries.size() - requestEntry.size();
+    std::vector<Pending> pending(plan.checkEntry.size());
+    std::size_t done = checked.size() - plan.checkEntry.size();
     std::size_t working = 0;
-    ProgressLine progress(entries.size());
+    ProgressLine progress(checked.size());
     const auto settle = [&](std::size_t check) {
         Pending& legs = pending[check];
         if (!legs.page || !legs.tunnel) {
             return;
         }
-        CheckResult& result = checked[requestEntry[check]].result;
-        result = *legs.page;
-        result.https = ClassifyTunnel(*legs.tunnel, result);
+        CheckResult& result = checked[plan.checkEntry[check]].result;
+        result = CombineLegs(*legs.page, *legs.tunnel);
         legs = Pending{};
         ++done;
         working += result.failure ? 0 : 1;
@@ -135,11 +118,10 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
     };
 
     BackgroundJobs pageReaders(kPageReaders, &LowerThisThreadPriority);
-    const std::size_t checksAtOnce =
-        std::max<std::size_t>(std::min(options.concurrency, RaiseConnectionLimit() / kLegsPerCheck), 1);
-    const FetchLimits limits{
-        .concurrency = checksAtOnce, .legsPerGroup = kLegsPerCheck, .extraTrustPem = extraTrust};
-    FetchPages(requests, limits,
+    const FetchLimits limits{.concurrency = ChecksAtOnce(options.concurrency),
+                             .legsPerGroup = kLegsPerCheck,
+                             .extraTrustPem = extraTrust};
+    FetchPages(plan.requests, limits,
                {.done =
                     [&](std::size_t index, PageAnswer answer) {
                         const std::size_t check = index / kLegsPerCheck;

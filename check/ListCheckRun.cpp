@@ -1,6 +1,7 @@
 #include "check/ListCheckRun.h"
 
 #include "check/CheckOptions.h"
+#include "check/CheckPlan.h"
 #include "check/Console.h"
 #include "check/SocketDrivenFetches.h"
 
@@ -9,9 +10,6 @@
 namespace kestrovan {
 namespace {
 
-// Each check is two transfers side by side: the lookup result page through the proxy, and the TLS
-// target through its CONNECT tunnel.
-constexpr std::size_t kLegsPerCheck = 2;
 // Reading the largest page takes up to a quarter of a second: off the event loop's thread.
 constexpr int kPageReaders = 2;
 
@@ -26,29 +24,16 @@ ListCheckRun::ListCheckRun(std::vector<std::u16string> entries, const Endpoints&
                            const ListCheckSettings& settings, QObject* parent)
     : QObject(parent) {
     pageReaders_.setMaxThreadCount(kPageReaders);
-    std::vector<PageRequest> requests;
-    checked_.resize(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        checked_[i].entry = std::move(entries[i]);
-        const std::optional<ProxyServerAddress> proxy = ParseProxyEntry(checked_[i].entry);
-        if (!proxy) {
-            checked_[i].result.failure = CheckFailure::UnusableEntry;
-            ++done_;
-            continue;
-        }
-        const std::string address = proxy->host + ':' + std::to_string(proxy->port);
-        requests.push_back({endpoints.LocationResultPage(QString::fromStdString(proxy->host)).toStdString(),
-                            address, settings.timeout});
-        requests.push_back({settings.tunnelUrl.toStdString(), address, settings.timeout, /*tunnelled=*/true});
-        checkEntry_.push_back(i);
-    }
+    CheckPlan plan = PlanChecks(std::move(entries), endpoints, settings.tunnelUrl, settings.timeout);
+    checked_ = std::move(plan.checked);
+    checkEntry_ = std::move(plan.checkEntry);
+    done_ = checked_.size() - checkEntry_.size();
     legs_.resize(checkEntry_.size());
-    const std::size_t checksAtOnce =
-        std::max<std::size_t>(std::min(settings.concurrency, RaiseConnectionLimit() / kLegsPerCheck), 1);
-    FetchLimits limits{
-        .concurrency = checksAtOnce, .legsPerGroup = kLegsPerCheck, .extraTrustPem = settings.extraTrust};
+    FetchLimits limits{.concurrency = ChecksAtOnce(settings.concurrency),
+                       .legsPerGroup = kLegsPerCheck,
+                       .extraTrustPem = settings.extraTrust};
     fetches_ = std::make_unique<SocketDrivenFetches>(
-        std::move(requests), std::move(limits),
+        std::move(plan.requests), std::move(limits),
         FetchCallbacks{
             .done = [this](std::size_t index, PageAnswer answer) { LegDone(index, std::move(answer)); },
             .tick = {}});
@@ -98,9 +83,7 @@ void ListCheckRun::Settle(std::size_t check) {
     if (!legs.page || !legs.tunnel) {
         return;
     }
-    CheckResult& result = checked_[checkEntry_[check]].result;
-    result = *legs.page;
-    result.https = ClassifyTunnel(*legs.tunnel, result);
+    checked_[checkEntry_[check]].result = CombineLegs(*legs.page, *legs.tunnel);
     legs = Legs{};
     ++done_;
     emit progressed();

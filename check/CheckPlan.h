@@ -1,0 +1,36 @@
+#pragma once
+
+#include "check/CheckReport.h"
+#include "check/PageFetches.h"
+#include "web/Endpoints.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kestrovan {
+
+// Each check is two transfers side by side: the lookup result page through the proxy, and the TLS
+// target through its CONNECT tunnel.
+inline constexpr std::size_t kLegsPerCheck = 2;
+
+// A list made ready to check: every entry with its verdict so far (an unusable one is decided at
+// once), and the two legs of each usable one, the page first.
+struct CheckPlan {
+    std::vector<CheckedEntry> checked;
+    std::vector<PageRequest> requests;
+    std::vector<std::size_t> checkEntry; // the entry each pair of requests checks
+};
+CheckPlan PlanChecks(std::vector<std::u16string> entries, const Endpoints& endpoints,
+                     const QString& tunnelUrl, std::chrono::milliseconds timeout);
+
+// How many checks run at once: as many as asked, as far as the connection limit allows, at least one.
+std::size_t ChecksAtOnce(std::size_t asked);
+
+// A check's verdict once both its legs have ended.
+CheckResult CombineLegs(CheckResult page, const PageAnswer& tunnel);
+
+} // namespace kestrovan
