@@ -1,12 +1,16 @@
 // The speed test: Command8 switches to the selected proxy, WebBrowser4 loads the lookup result
 // page through it, and Timer5 counts tenths of a second until the page has come.
-#include "window/Frmhome.h"
+#include "lookup/SpeedTestController.h"
 
 #include "lookup/DelayText.h"
 #include "lookup/ExtractLocation.h"
-#include "text/Utf16View.h"
 #include "text/AnsiText.h"
+#include "text/Utf16View.h"
+#include "web/HttpGetText.h"
 #include "web/SystemProxySettings.h"
+
+#include <QPushButton>
+#include <QTimer>
 
 namespace kestrovan {
 namespace {
@@ -20,60 +24,67 @@ bool LoadsGoThrough(RegistryReader& registry, const QString& proxy) {
 
 } // namespace
 
-void Frmhome::Command8_Click() {
+SpeedTestController::SpeedTestController(QPushButton& Command8, QTimer& Timer5, PageLoader& WebBrowser4,
+                                         SwitchController& proxySwitch, SystemProxy& systemProxy,
+                                         const Endpoints& endpoints, const Services& services,
+                                         AppendLog appendLog)
+    : Command8(Command8), Timer5(Timer5), WebBrowser4(WebBrowser4), proxySwitch_(proxySwitch),
+      endpoints_(endpoints), services_(services), appendLog_(std::move(appendLog)),
+      session_(systemProxy, services.journal) {}
+
+void SpeedTestController::Command8_Click(const QString& Text1, const QString& Text2) {
     if (Text1.isEmpty()) {
-        AppendLog(QStringLiteral("您未选择需要测试的IP地址，请选择！"));
+        appendLog_(QStringLiteral("您未选择需要测试的IP地址，请选择！"));
         return;
     }
-    if (Probe(endpoints_.CityProbe()).isEmpty()) {
-        AppendLog(QStringLiteral("连接服务器失败,请稍候重试. ") + Text1);
+    if (HttpProbe(services_.http, endpoints_.CityProbe()).isEmpty()) {
+        appendLog_(QStringLiteral("连接服务器失败,请稍候重试. ") + Text1);
         return;
     }
     const QString tested = Text1 + u':' + Text2;
-    if (const std::optional<QString> refused = speedTestSession_.SwitchTo(tested)) {
-        AppendLog(*refused); // nothing was switched
+    if (const std::optional<QString> refused = session_.SwitchTo(tested)) {
+        appendLog_(*refused); // nothing was switched
         return;
     }
-    CurrentProxy = tested;
-    SpeedTestTicks = 0;
-    Command8->setEnabled(false);
-    Timer5->start();
+    proxySwitch_.SwitchedBySpeedTest(tested);
+    SpeedTestTicks_ = 0;
+    Command8.setEnabled(false);
+    Timer5.start();
     // A page that does not come through the proxy under test is no measure of it: where the proxy
     // is not in force nothing is loaded, and the test runs out as with any unusable proxy.
-    if (LoadsGoThrough(adapters_.registryReader, CurrentProxy)) {
-        WebBrowser4->Navigate(endpoints_.LocationResultPage(Text1));
+    if (LoadsGoThrough(services_.registryReader, tested)) {
+        WebBrowser4.Navigate(endpoints_.LocationResultPage(Text1));
     }
-    AppendLog(QStringLiteral("测速开始. 测试IP地址 ") + Text1);
-    Timer1->stop();
+    appendLog_(QStringLiteral("测速开始. 测试IP地址 ") + Text1);
+    proxySwitch_.StopMonitor();
 }
 
-void Frmhome::Timer5_Timer() {
-    SpeedTestTicks += 1;
-    if (SpeedTestTicks <= kSpeedTestTickLimit) {
+void SpeedTestController::Timer5_Timer() {
+    SpeedTestTicks_ += 1;
+    if (SpeedTestTicks_ <= kSpeedTestTickLimit) {
         return;
     }
-    Timer5->stop();
-    WebBrowser4->Navigate(QStringLiteral("about:blank"));
-    Command8->setEnabled(true);
-    AppendLog(QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
-    speedTestSession_.GiveBack();
-    Timer1->start();
+    Timer5.stop();
+    WebBrowser4.Navigate(QStringLiteral("about:blank"));
+    Command8.setEnabled(true);
+    appendLog_(QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
+    session_.GiveBack();
+    proxySwitch_.StartMonitor();
 }
 
-void Frmhome::WebBrowser4_DocumentComplete(const QString& /*url*/) {
-    if (!ShowsLocationResult(Utf16View(WebBrowser4->BodyText().value_or(QString()))) ||
-        Command8->isEnabled()) {
+void SpeedTestController::WebBrowser4_DocumentComplete(const QString& /*url*/) {
+    if (!ShowsLocationResult(Utf16View(WebBrowser4.BodyText().value_or(QString()))) || Command8.isEnabled()) {
         return;
     }
-    Timer5->stop();
-    WebBrowser4->Navigate(QStringLiteral("about:blank"));
-    adapters_.sleeper.Sleep(2000);
-    AppendLog(QStringLiteral("测速结束,延时:") + QString::fromStdString(DelayText(SpeedTestTicks)) +
-              QStringLiteral("秒"));
-    Command8->setEnabled(true);
-    Command8->setFocus();
-    speedTestSession_.GiveBack();
-    Timer1->start();
+    Timer5.stop();
+    WebBrowser4.Navigate(QStringLiteral("about:blank"));
+    services_.sleeper.Sleep(2000);
+    appendLog_(QStringLiteral("测速结束,延时:") + QString::fromStdString(DelayText(SpeedTestTicks_)) +
+               QStringLiteral("秒"));
+    Command8.setEnabled(true);
+    Command8.setFocus();
+    session_.GiveBack();
+    proxySwitch_.StartMonitor();
 }
 
 } // namespace kestrovan

@@ -18,8 +18,6 @@ public:
     // window thread when the load has ended, successfully or not. A new Navigate replaces a
     // load still in progress, which then has no further effect.
     virtual void Navigate(const QString& url) = 0;
-    // True: nothing a loaded page does ever shows a dialog.
-    virtual void SetSilent(bool silent) = 0;
     // The visible text of the loaded document's body; nullopt when there is no document or body.
     virtual std::optional<QString> BodyText() const = 0;
 

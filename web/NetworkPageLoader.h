@@ -23,8 +23,6 @@ public:
     ~NetworkPageLoader() override;
 
     void Navigate(const QString& url) override;
-    // A page loaded here runs no script and shows no dialog: silent whatever is asked.
-    void SetSilent(bool /*silent*/) override {}
     std::optional<QString> BodyText() const override;
 
 private:

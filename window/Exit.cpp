@@ -1,6 +1,8 @@
 // Closing, signing out and the fixed size of Frmhome.
 #include "window/Frmhome.h"
 
+#include "window/ListCheck.h"
+
 #include <QCloseEvent>
 #include <QResizeEvent>
 #include <QSessionManager>
@@ -46,13 +48,13 @@ bool Frmhome::AskToEnd() {
 
 void Frmhome::EndAsConfirmed() {
     // A speed test still running gives the system proxy back as it was before the test.
-    speedTestSession_.GiveBack();
-    StopListCheck(); // no transfer outlives the window
+    speedTest_->EndOfProgram();
+    listCheck_->Stop(); // no transfer outlives the window
     adapters_.terminator.EndProgram();
 }
 
 bool Frmhome::EndForSystemRequest() {
-    if (!speedTestSession_.Running()) {
+    if (!speedTest_->Running()) {
         return false;
     }
     EndAsConfirmed();

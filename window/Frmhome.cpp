@@ -1,6 +1,5 @@
 #include "window/Frmhome.h"
 
-#include "web/HttpGetText.h"
 #include "window/ListBox.h"
 #include "window/ListCheck.h"
 
@@ -43,14 +42,14 @@ Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QW
                  const ListCheckSettings& checkSettings)
     : QWidget(parent), adapters_(adapters), endpoints_(endpoints),
       systemProxy_(adapters.registry, adapters.registryReader, adapters.internetSettings,
-                   adapters.messageDialog),
-      speedTestSession_(systemProxy_, adapters.speedTestJournal) {
+                   adapters.messageDialog) {
     setObjectName(QStringLiteral("Frmhome"));
     setWindowTitle(ProgramIdentity::Title());
     setWindowIcon(QApplication::windowIcon());
     BuildControls();
+    BuildControllers(checkSettings);
     ConnectHandlers();
-    BuildList1Menu(checkSettings);
+    BuildList1Menu();
     Timer1->start();
 }
 
@@ -109,33 +108,66 @@ void Frmhome::BuildControls() {
     Timer5->setInterval(100);
     Timer5->setTimerType(Qt::PreciseTimer); // each tick is a tenth of a second of measured delay
 
-    WebBrowser1 = adapters_.pageLoaders.CreatePageLoader();
-    WebBrowser2 = adapters_.pageLoaders.CreatePageLoader();
-    WebBrowser3 = adapters_.pageLoaders.CreatePageLoader();
-    WebBrowser4 = adapters_.pageLoaders.CreatePageLoader();
+    for (std::unique_ptr<PageLoader>& browser : webBrowsers_) {
+        browser = adapters_.pageLoaders.CreatePageLoader();
+    }
+    WebBrowser1 = webBrowsers_[0].get();
+    WebBrowser2 = webBrowsers_[1].get();
+    WebBrowser3 = webBrowsers_[2].get();
+    WebBrowser4 = webBrowsers_[3].get();
+}
+
+void Frmhome::BuildControllers(const ListCheckSettings& checkSettings) {
+    const auto appendLog = [this](const QString& message) { AppendLog(message); };
+    proxyList_ = std::make_unique<ProxyListController>(
+        *List1, *Command1, *WebBrowser1, endpoints_,
+        ProxyListController::Services{adapters_.http, adapters_.sleeper, adapters_.saveDialog}, appendLog);
+    proxySwitch_ = std::make_unique<SwitchController>(*lblproxymsg, *Timer1, systemProxy_,
+                                                      adapters_.registryReader, appendLog);
+    locationQuery_ = std::make_unique<LocationQueryController>(*Command3, *WebBrowser3, endpoints_,
+                                                               adapters_.http, adapters_.sleeper, appendLog);
+    speedTest_ = std::make_unique<SpeedTestController>(
+        *Command8, *Timer5, *WebBrowser4, *proxySwitch_, systemProxy_, endpoints_,
+        SpeedTestController::Services{adapters_.registryReader, adapters_.http, adapters_.sleeper,
+                                      adapters_.speedTestJournal},
+        appendLog);
+    listCheck_ = std::make_unique<ListCheck>(*List1, *List2, appendLog, endpoints_, checkSettings);
 }
 
 void Frmhome::ConnectHandlers() {
-    connect(Command1, &QPushButton::clicked, this, &Frmhome::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Frmhome::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Frmhome::Command3_Click);
+    ProxyListController& proxyList = *proxyList_;
+    SwitchController& proxySwitch = *proxySwitch_;
+    LocationQueryController& locationQuery = *locationQuery_;
+    SpeedTestController& speedTest = *speedTest_;
+    connect(Command1, &QPushButton::clicked, this, [this, &proxyList] {
+        listCheck_->Stop(); // the list it checks is about to be replaced
+        proxyList.Command1_Click();
+    });
+    connect(Command2, &QPushButton::clicked, this, [&proxyList] { proxyList.Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this,
+            [&proxyList, &locationQuery] { locationQuery.Command3_Click(proxyList.Text1()); });
     connect(Command4, &QPushButton::clicked, this, &Frmhome::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &Frmhome::Command5_Click);
-    connect(Command6, &QPushButton::clicked, this, &Frmhome::Command6_Click);
-    connect(Command8, &QPushButton::clicked, this, &Frmhome::Command8_Click);
+    connect(Command5, &QPushButton::clicked, this,
+            [&proxyList, &proxySwitch] { proxySwitch.Command5_Click(proxyList.Text1(), proxyList.Text2()); });
+    connect(Command6, &QPushButton::clicked, this, [&proxySwitch] { proxySwitch.Command6_Click(); });
+    connect(Command8, &QPushButton::clicked, this,
+            [&proxyList, &speedTest] { speedTest.Command8_Click(proxyList.Text1(), proxyList.Text2()); });
     // A click and a selection moved with the keys both select an entry. The row that Qt makes
     // current when the list takes the focus is not selected, so focus alone chooses nothing.
-    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this, &proxyList] {
         if (!List1->selectedItems().isEmpty()) {
-            List1_Click();
+            proxyList.List1_Click();
         }
     });
-    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
-    connect(Timer1, &QTimer::timeout, this, &Frmhome::Timer1_Timer);
-    connect(Timer5, &QTimer::timeout, this, &Frmhome::Timer5_Timer);
-    connect(WebBrowser1.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser1_DocumentComplete);
-    connect(WebBrowser3.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser3_DocumentComplete);
-    connect(WebBrowser4.get(), &PageLoader::DocumentComplete, this, &Frmhome::WebBrowser4_DocumentComplete);
+    connect(List1, &QListWidget::itemClicked, this, [&proxyList] { proxyList.List1_Click(); });
+    connect(Timer1, &QTimer::timeout, this, [&proxySwitch] { proxySwitch.Timer1_Timer(); });
+    connect(Timer5, &QTimer::timeout, this, [&speedTest] { speedTest.Timer5_Timer(); });
+    connect(WebBrowser1, &PageLoader::DocumentComplete, this,
+            [&proxyList](const QString& url) { proxyList.WebBrowser1_DocumentComplete(url); });
+    connect(WebBrowser3, &PageLoader::DocumentComplete, this,
+            [&locationQuery](const QString& url) { locationQuery.WebBrowser3_DocumentComplete(url); });
+    connect(WebBrowser4, &PageLoader::DocumentComplete, this,
+            [&speedTest](const QString& url) { speedTest.WebBrowser4_DocumentComplete(url); });
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Frmhome::SessionEnding);
 }
 
@@ -150,8 +182,8 @@ void Frmhome::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-QString Frmhome::Probe(const QString& url) {
-    return HttpProbe(adapters_.http, url);
+void Frmhome::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
+    proxySwitch_->ChangProxy(proxyaddress, isEnable);
 }
 
 void Frmhome::AppendLog(const QString& message) {

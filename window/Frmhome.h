@@ -1,6 +1,8 @@
 #pragma once
 
 #include "check/ListCheckRun.h"
+#include "lookup/LocationQueryController.h"
+#include "lookup/SpeedTestController.h"
 #include "platform/HttpRequest.h"
 #include "platform/InternetSettingsNotifier.h"
 #include "platform/MessageDialog.h"
@@ -12,10 +14,10 @@
 #include "platform/SaveDialog.h"
 #include "platform/ScreenInfo.h"
 #include "platform/Sleeper.h"
-#include "lookup/SpeedTestSession.h"
+#include "proxylist/ProxyListController.h"
 #include "proxyswitch/SpeedTestJournal.h"
+#include "proxyswitch/SwitchController.h"
 #include "proxyswitch/SystemProxy.h"
-#include "proxyswitch/WshShell.h"
 #include "web/Endpoints.h"
 
 #include <QGroupBox>
@@ -27,6 +29,7 @@
 #include <QWidget>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,10 +56,40 @@ struct FrmhomeAdapters {
     SpeedTestJournal& speedTestJournal; // the setting from before a running speed test, on disk
 };
 
-// The program's one window. Its event handlers live beside the subsystem they belong to:
-// start-up and exit in window/, fetch, selection and export in proxylist/, the proxy switch
-// and status monitor in proxyswitch/, the location query and speed test in lookup/.
-class Frmhome final : public QWidget {
+// The window's controls, as the form lays them out, and its hidden work area.
+struct FrmhomeControls {
+    // Visible controls (object names equal these member names).
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QListWidget* List1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* lblproxymsg = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QListWidget* List2 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QLabel* lbltitle = nullptr;
+    QLabel* lblversion = nullptr;
+    std::array<QLabel*, 4> lblmsg1{};
+
+    // The hidden work area: never shown, kept for its roles and states.
+    QTimer* Timer1 = nullptr; // 1000 ms, status monitor
+    QTimer* Timer5 = nullptr; // 100 ms, speed test ticks
+    PageLoader* WebBrowser1 = nullptr;
+    PageLoader* WebBrowser2 = nullptr;
+    PageLoader* WebBrowser3 = nullptr;
+    PageLoader* WebBrowser4 = nullptr;
+};
+
+// The program's one window: its controls, and the order in which their events run. Each event
+// goes to the controller of its subsystem: the proxy list (fetch, selection, export), the switch
+// and its status line, the location query, the speed test, and the check of the whole list.
+class Frmhome final : public QWidget, private FrmhomeControls {
     Q_OBJECT
 public:
     // Design sizes in twips; 15 twips are one logical pixel.
@@ -93,6 +126,12 @@ public:
     // cancels the sign-out, OK ends the program as EndAsConfirmed() does.
     void SessionEnding(QSessionManager& manager);
 
+    const FrmhomeControls& Controls() const { return *this; }
+    const ProxyListController& ProxyList() const { return *proxyList_; }
+    const SwitchController& ProxySwitch() const { return *proxySwitch_; }
+    SpeedTestController& SpeedTest() { return *speedTest_; }
+    const SpeedTestController& SpeedTest() const { return *speedTest_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override; // QueryUnload
     void resizeEvent(QResizeEvent* event) override;
@@ -100,84 +139,28 @@ protected:
 
 private:
     void BuildControls();
+    void BuildControllers(const ListCheckSettings& checkSettings);
     void ConnectHandlers();
 
-    // --- window/ : start-up and exit
     void CenterWindow();
     void Command4_Click();
     // The close confirmation; true when the user chose OK and the program was ended.
     bool AskToEnd();
-    // --- proxylist/ : fetch, parse, selection, export
-    void Command1_Click();
-    void WebBrowser1_DocumentComplete(const QString& url);
-    void ParseProxyPage();
-    void List1_Click();
-    void Command2_Click();
-    // --- proxyswitch/ : enable, disable, status monitor, snapshot and restore
-    void Command5_Click();
-    void Command6_Click();
-    void Timer1_Timer();
-    // --- lookup/ : location query and speed test
-    void Command3_Click();
-    void WebBrowser3_DocumentComplete(const QString& url);
-    void ParseLocationPage();
-    void Command8_Click();
-    void Timer5_Timer();
-    void WebBrowser4_DocumentComplete(const QString& url);
 
-    // --- check/ : the check of the whole list from List1's context menu
-    void BuildList1Menu(const ListCheckSettings& checkSettings);
+    // List1's context menu: the check of the whole list.
+    void BuildList1Menu();
     void ShowList1Menu(const QPoint& position);
-    void StopListCheck();
-
-    // A probe of the given address with the empty cookie and the 5-second time-out.
-    QString Probe(const QString& url);
 
     FrmhomeAdapters adapters_;
     Endpoints endpoints_;
     SystemProxy systemProxy_;
-
-public:
-    // Visible controls (object names equal these member names).
-    QGroupBox* Frame1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command8 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command5 = nullptr;
-    QPushButton* Command6 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QListWidget* List1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLabel* lblproxymsg = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QListWidget* List2 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QLabel* lbltitle = nullptr;
-    QLabel* lblversion = nullptr;
-    std::array<QLabel*, 4> lblmsg1{};
-
-    // The hidden work area: never shown, kept for its roles and states.
-    QTimer* Timer1 = nullptr; // 1000 ms, status monitor
-    QTimer* Timer5 = nullptr; // 100 ms, speed test ticks
-    QString Text1;            // host of the selected entry
-    QString Text2;            // port of the selected entry
-    std::unique_ptr<PageLoader> WebBrowser1;
-    std::unique_ptr<PageLoader> WebBrowser2;
-    std::unique_ptr<PageLoader> WebBrowser3;
-    std::unique_ptr<PageLoader> WebBrowser4;
-
-    // Form-level variables.
-    QString CurrentProxy;
-    std::int16_t FirstMarkerPos = 0;
-    float SpeedTestTicks = 0;
-    std::unique_ptr<WshShell> RegShell;
-
-private:
-    QString locationQueryUrl_; // result page of the pending query
-    SpeedTestSession speedTestSession_;
-    QMenu* list1Menu_ = nullptr;
+    std::array<std::unique_ptr<PageLoader>, 4> webBrowsers_;
+    std::unique_ptr<ProxyListController> proxyList_;
+    std::unique_ptr<SwitchController> proxySwitch_;
+    std::unique_ptr<LocationQueryController> locationQuery_;
+    std::unique_ptr<SpeedTestController> speedTest_;
     std::unique_ptr<ListCheck> listCheck_;
+    QMenu* list1Menu_ = nullptr;
 };
 
 } // namespace kestrovan

@@ -36,9 +36,7 @@ private:
 
 } // namespace
 
-void Frmhome::BuildList1Menu(const ListCheckSettings& checkSettings) {
-    listCheck_ = std::make_unique<ListCheck>(
-        *List1, *List2, [this](const QString& message) { AppendLog(message); }, endpoints_, checkSettings);
+void Frmhome::BuildList1Menu() {
     list1Menu_ = new QMenu(List1);
     list1Menu_->setObjectName(QStringLiteral("List1Menu"));
     const auto addItem = [this](const char* name, const QString& caption, auto handler) {
@@ -62,10 +60,6 @@ void Frmhome::ShowList1Menu(const QPoint& position) {
     actions[1]->setEnabled(!listCheck_->Running() && listCheck_->HasFailures());
     actions[2]->setEnabled(listCheck_->Running());
     list1Menu_->popup(List1->viewport()->mapToGlobal(position));
-}
-
-void Frmhome::StopListCheck() {
-    listCheck_->Stop();
 }
 
 } // namespace kestrovan

@@ -2,6 +2,7 @@
 #include "window/Frmhome.h"
 
 #include "web/CheckVersion.h"
+#include "web/HttpGetText.h"
 #include <ProgramIdentity.h>
 
 namespace kestrovan {
@@ -33,13 +34,10 @@ bool Frmhome::Form_Load() {
     WebBrowser2->Navigate(endpoints_.AdvertisingPage());
     WebBrowser3->Navigate(blank);
     WebBrowser4->Navigate(blank);
-    for (PageLoader* browser : {WebBrowser1.get(), WebBrowser2.get(), WebBrowser3.get(), WebBrowser4.get()}) {
-        browser->SetSilent(true);
-    }
 
     // Before anything can end the program: a setting a speed test left behind is given back.
-    const std::optional<QString> recovered = speedTestSession_.Recover();
-    if (Probe(endpoints_.CityProbe()).isEmpty()) {
+    const std::optional<QString> recovered = speedTest_->Recover();
+    if (HttpProbe(adapters_.http, endpoints_.CityProbe()).isEmpty()) {
         adapters_.messageDialog.Show(QStringLiteral("程序初始化失败,请稍候再试."), QStringLiteral("错误提示"),
                                      MessageIcon::Question, MessageButtons::Ok);
         adapters_.terminator.EndProgram();

@@ -19,7 +19,6 @@ public:
     explicit TimedPageLoader(std::unique_ptr<PageLoader> inner);
 
     void Navigate(const QString& url) override;
-    void SetSilent(bool silent) override { inner_->SetSilent(silent); }
     std::optional<QString> BodyText() const override { return inner_->BodyText(); }
 
     // Load times in seconds, oldest first.

@@ -19,10 +19,6 @@ public:
         navigations_ << url;
         Note(QStringLiteral("navigate ") + url);
     }
-    void SetSilent(bool silent) override {
-        silent_ = silent;
-        Note(silent ? QStringLiteral("silent") : QStringLiteral("not silent"));
-    }
     std::optional<QString> BodyText() const override { return body_; }
 
     // Ends a load: sets the document's body text and fires DocumentComplete(url).
@@ -36,7 +32,6 @@ public:
     }
 
     const QStringList& Navigations() const { return navigations_; }
-    bool Silent() const { return silent_; }
 
 private:
     void Note(const QString& what) {
@@ -48,7 +43,6 @@ private:
     QStringList* journal_ = nullptr;
     int number_ = 0;
     QStringList navigations_;
-    bool silent_ = false;
     std::optional<QString> body_ = QString();
 };
 
@@ -61,7 +55,7 @@ public:
         created_.push_back(loader.get());
         return loader;
     }
-    // "WebBrowser<n> navigate <url>" and "WebBrowser<n> silent" in call order, across all loaders.
+    // "WebBrowser<n> navigate <url>" in call order, across all loaders.
     const QStringList& Journal() const { return journal_; }
     // The loaders in creation order: WebBrowser1 to WebBrowser4.
     FakePageLoader& Loader(std::size_t index) const { return *created_.at(index); }

@@ -78,6 +78,7 @@ public:
     }
     void OnNotify(std::function<void()> hook) { hook_ = std::move(hook); }
     int Notifications() const { return notifications_; }
+    void Reset() { notifications_ = 0; }
 
 private:
     int notifications_ = 0;

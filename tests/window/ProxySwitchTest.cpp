@@ -24,17 +24,21 @@ std::string Dword(std::uint32_t value) {
 class SwitchTest : public StartedWindowTest {
 protected:
     // timeout() is a private signal; invoking it stands for one tick without waiting a second.
-    void Tick() { QMetaObject::invokeMethod(W().Timer1, "timeout", Qt::DirectConnection); }
-    QString Caption() { return W().lblproxymsg->text(); }
+    void Tick() { QMetaObject::invokeMethod(W().Controls().Timer1, "timeout", Qt::DirectConnection); }
+    QString Caption() { return W().Controls().lblproxymsg->text(); }
 };
 
 TEST_F(SwitchTest, EnableWithoutSelectionOnlyLogs) {
-    W().CurrentProxy = QStringLiteral("5.5.5.5:55");
-    W().Command5->click();
+    SelectEntry({QStringLiteral("5.5.5.5:55"), QStringLiteral("no port")}, 0);
+    W().Controls().Command5->click();
+    W().Controls().List1->setCurrentRow(1); // nothing usable is selected now
+    h.registry.ClearCalls();
+    h.internetSettings.Reset();
+    W().Controls().Command5->click();
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")});
     EXPECT_TRUE(h.registry.Calls().empty());
     EXPECT_EQ(h.internetSettings.Notifications(), 0);
-    EXPECT_EQ(W().CurrentProxy, QStringLiteral("5.5.5.5:55"));
+    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("5.5.5.5:55"));
 }
 
 TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
@@ -42,7 +46,7 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
     std::size_t callsAtNotification = 0;
     h.internetSettings.OnNotify([&] { callsAtNotification = h.registry.Calls().size(); });
 
-    W().Command5->click();
+    W().Controls().Command5->click();
 
     const std::vector<std::string> expected{kCreateKey, kSetServer, "close 1234",
                                             kCreateKey, kSetFlagOn, "close 1234"};
@@ -50,7 +54,7 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_EQ(callsAtNotification, expected.size()) << "the notification comes last";
     EXPECT_EQ(h.registry.OpenHandles(), 0u);
-    EXPECT_EQ(W().CurrentProxy, QStringLiteral("10.0.0.1:8080"));
+    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:8080"));
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:8080")));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(1)));
     EXPECT_TRUE(NewLog().isEmpty()) << "success is shown by the status line only";
@@ -61,8 +65,8 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
 
 TEST_F(SwitchTest, EnableWithAnEmptyPortKeepsTheColon) {
     SelectEntry(QStringLiteral("10.0.0.1:"));
-    W().Command5->click();
-    EXPECT_EQ(W().CurrentProxy, QStringLiteral("10.0.0.1:"));
+    W().Controls().Command5->click();
+    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:"));
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:")));
 }
 
@@ -70,7 +74,7 @@ TEST_F(SwitchTest, FailedServerWriteStillWritesTheFlagAndNotifies) {
     SelectEntry(QStringLiteral("10.0.0.1:8080"));
     h.registry.FailCalls("set", "ProxyServer");
 
-    W().Command5->click();
+    W().Controls().Command5->click();
 
     EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, kSetServer, "close 1234", kCreateKey,
                                                             kSetFlagOn, "close 1234"}));
@@ -82,9 +86,13 @@ TEST_F(SwitchTest, FailedServerWriteStillWritesTheFlagAndNotifies) {
 TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
     h.registry.SetString(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer", "10.0.0.1:8080");
     h.registry.SetDword(kHkeyCurrentUser, kSettingsSubKey, "ProxyEnable", 1);
-    W().CurrentProxy = QStringLiteral("10.0.0.1:8080");
+    SelectEntry(QStringLiteral("10.0.0.1:8080"));
+    W().Controls().Command5->click();
+    ASSERT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:8080"));
+    h.registry.ClearCalls();
+    h.internetSettings.Reset();
 
-    W().Command6->click();
+    W().Controls().Command6->click();
 
     EXPECT_EQ(h.registry.Calls(),
               (std::vector<std::string>{kCreateKey, "delete 1234 ProxyServer", "close 1234", kCreateKey,
@@ -92,14 +100,14 @@ TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
     EXPECT_EQ(Setting("ProxyServer"), std::nullopt);
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
-    EXPECT_TRUE(W().CurrentProxy.isEmpty());
+    EXPECT_TRUE(W().ProxySwitch().CurrentProxy().isEmpty());
 
     Tick();
     EXPECT_EQ(Caption(), QStringLiteral("代理状态:关闭"));
 }
 
 TEST_F(SwitchTest, DisableWhenAlreadyOffStillWritesTheFlagAndNotifies) {
-    W().Command6->click();
+    W().Controls().Command6->click();
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_TRUE(NewLog().isEmpty());
