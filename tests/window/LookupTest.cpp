@@ -305,7 +305,8 @@ struct PriorSetting {
     Stored flag;
 };
 
-enum class TestEnd { Completed, TimedOut, ClosedWithOk };
+// EndedBySystem: a termination signal, or the end of the session without leave to ask.
+enum class TestEnd { Completed, TimedOut, ClosedWithOk, EndedBySystem };
 
 std::string EndName(TestEnd end) {
     switch (end) {
@@ -315,6 +316,8 @@ std::string EndName(TestEnd end) {
         return "TimedOut";
     case TestEnd::ClosedWithOk:
         return "ClosedWithOk";
+    case TestEnd::EndedBySystem:
+        return "EndedBySystem";
     }
     return {};
 }
@@ -367,13 +370,17 @@ TEST_P(SpeedTestRestore, LeavesTheSettingAsItWasBeforeTheTest) {
         W().close();
         EXPECT_EQ(h.terminator.Ends(), 1);
         break;
+    case TestEnd::EndedBySystem:
+        EXPECT_TRUE(W().EndForSystemRequest());
+        EXPECT_EQ(h.terminator.Ends(), 1);
+        break;
     }
 
     EXPECT_EQ(Setting("ProxyServer"), Raw(prior.server));
     EXPECT_EQ(Setting("ProxyEnable"), Raw(prior.flag));
     EXPECT_EQ(h.internetSettings.Notifications(), notificationsBeforeEnd + 1);
     EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("1.2.3.4:8080"));
-    if (end != TestEnd::ClosedWithOk) {
+    if (end == TestEnd::Completed || end == TestEnd::TimedOut) {
         ExpectIdleAfterTest();
         // A late result page of the ended test restores nothing again.
         h.registry.ClearCalls();
@@ -390,7 +397,8 @@ INSTANTIATE_TEST_SUITE_P(
                                          PriorSetting{"NothingStored", std::nullopt, std::nullopt},
                                          PriorSetting{"TextFlag", std::string("http=5.6.7.8:80"),
                                                       std::string("1")}),
-                       ::testing::Values(TestEnd::Completed, TestEnd::TimedOut, TestEnd::ClosedWithOk)),
+                       ::testing::Values(TestEnd::Completed, TestEnd::TimedOut, TestEnd::ClosedWithOk,
+                                         TestEnd::EndedBySystem)),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + EndName(std::get<1>(info.param));
     });
