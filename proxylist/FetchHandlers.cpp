@@ -47,6 +47,9 @@ void ProxyListController::ParseProxyPage() {
     QString countText;
     if (const std::optional<QString> text = WebBrowser1.BodyText()) {
         const ProxyEntries result = ExtractProxyEntries(text->toStdU16String());
+        if (result.firstMarkerPos) {
+            FirstMarkerPos = *result.firstMarkerPos;
+        }
         QStringList entries;
         entries.reserve(static_cast<qsizetype>(result.entries.size()));
         for (const std::u16string& entry : result.entries) {

@@ -49,6 +49,7 @@ private:
     AppendLog appendLog_;
     QString Text1_;
     QString Text2_;
+    std::int16_t FirstMarkerPos = 0; // where the last list page's first marker stood
 };
 
 } // namespace kestrovan
