@@ -547,7 +547,7 @@ void* PageFetchEngine::Multi() const {
 bool PageFetchEngine::Step() {
     // A turn of the caller's event loop handles a bounded share, so that starting or ending a
     // thousand loads at once never holds the loop for long; the rest goes to the next turns.
-    constexpr std::size_t kLoadsPerStep = 64;
+    constexpr std::size_t kLoadsPerStep = 32;
     const bool waiting = run_->run.Settle(kLoadsPerStep);
     backlogged_ = run_->run.StartMore(kLoadsPerStep) || run_->run.EndedLeft();
     return waiting || backlogged_;

@@ -80,7 +80,7 @@ void FetchPages(std::span<const PageRequest> requests, const FetchLimits& limits
 
 // The loads of FetchPages for a caller with an event loop of its own: it watches the sockets and
 // the timer that libcurl names through the multi handle's socket and timer functions, hands their
-// events over with curl_multi_socket_action, and calls Step after each. Dropping it ends every load
+// events over with curl_multi_socket_action, and calls Step after them. Dropping it ends every load
 // under way, unreported.
 class PageFetchEngine {
 public:

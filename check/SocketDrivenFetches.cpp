@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include <utility>
+
 namespace kestrovan {
 
 // libcurl's callbacks, which may come from inside any call into it.
@@ -21,6 +23,10 @@ struct CurlEvents {
 namespace {
 
 constexpr int kBudgetRetryMs = 20;
+// Socket events handed to libcurl in one turn of the event loop. Ending a load costs libcurl up
+// to a quarter of a millisecond, and hundreds of sockets can turn ready together (a server
+// closing them all, a burst of refusals): the rest wait for the next turns.
+constexpr int kEventsPerTurn = 32;
 
 // A notifier may be dropped from inside its own signal: it stops at once and goes later.
 void Retire(QSocketNotifier*& notifier) {
@@ -38,10 +44,12 @@ SocketDrivenFetches::SocketDrivenFetches(std::vector<PageRequest> requests, Fetc
     : QObject(parent), engine_(std::make_unique<PageFetchEngine>(std::move(requests), std::move(limits),
                                                                  std::move(callbacks))) {
     curlTimer_.setSingleShot(true);
-    connect(&curlTimer_, &QTimer::timeout, this, [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
-    budgetTimer_.setSingleShot(true);
-    budgetTimer_.setInterval(kBudgetRetryMs);
-    connect(&budgetTimer_, &QTimer::timeout, this, [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
+    connect(&curlTimer_, &QTimer::timeout, this, [this] {
+        Hand(CURL_SOCKET_TIMEOUT, 0);
+        ScheduleTurn(0);
+    });
+    turnTimer_.setSingleShot(true);
+    connect(&turnTimer_, &QTimer::timeout, this, &SocketDrivenFetches::Turn);
     auto* multi = static_cast<CURLM*>(engine_->Multi());
     curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &CurlEvents::Socket);
     curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
@@ -54,28 +62,35 @@ SocketDrivenFetches::~SocketDrivenFetches() {
 }
 
 void SocketDrivenFetches::Start() {
-    Act(CURL_SOCKET_TIMEOUT, 0);
+    Turn();
 }
 
 void SocketDrivenFetches::WatchSocket(qintptr socket, int what) {
+    if (what == CURL_POLL_REMOVE) {
+        const auto found = watches_.find(socket);
+        if (found != watches_.end()) {
+            Retire(found->second.read);
+            Retire(found->second.write);
+            watches_.erase(found); // a stale place in ready_ finds no watch, or a new one's
+        }
+        return;
+    }
     Watch& watch = watches_[socket];
     const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
     const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
     const auto keep = [&](QSocketNotifier*& notifier, bool wanted, QSocketNotifier::Type type, int mask) {
         if (!wanted) {
             Retire(notifier);
+            watch.ready &= ~mask;
         } else if (!notifier) {
             notifier = new QSocketNotifier(socket, type, this);
             connect(notifier, &QSocketNotifier::activated, this, [this, mask](QSocketDescriptor descriptor) {
-                Act(static_cast<qintptr>(descriptor), mask);
+                SocketReady(static_cast<qintptr>(descriptor), mask);
             });
         }
     };
     keep(watch.read, wantRead, QSocketNotifier::Read, CURL_CSELECT_IN);
     keep(watch.write, wantWrite, QSocketNotifier::Write, CURL_CSELECT_OUT);
-    if (what == CURL_POLL_REMOVE) {
-        watches_.erase(socket);
-    }
 }
 
 void SocketDrivenFetches::SetTimer(long timeoutMs) {
@@ -86,23 +101,60 @@ void SocketDrivenFetches::SetTimer(long timeoutMs) {
     }
 }
 
-void SocketDrivenFetches::Act(qintptr socket, int eventMask) {
+// The notifiers signal for as long as their sockets stay ready, so an event waiting its turn is
+// seen again at each turn; it is queued once.
+void SocketDrivenFetches::SocketReady(qintptr socket, int eventMask) {
+    const auto found = watches_.find(socket);
+    if (found == watches_.end()) {
+        return;
+    }
+    if (found->second.ready == 0) {
+        ready_.push_back(socket);
+    }
+    found->second.ready |= eventMask;
+    ScheduleTurn(0);
+}
+
+void SocketDrivenFetches::ScheduleTurn(int delayMs) {
+    if (!finishing_ && (!turnTimer_.isActive() || turnTimer_.remainingTime() > delayMs)) {
+        turnTimer_.start(delayMs);
+    }
+}
+
+void SocketDrivenFetches::Turn() {
+    if (finishing_) {
+        return;
+    }
+    for (int handed = 0; handed < kEventsPerTurn && !ready_.empty();) {
+        const qintptr socket = ready_.front();
+        ready_.pop_front();
+        const auto found = watches_.find(socket);
+        if (found != watches_.end() && found->second.ready != 0) {
+            Hand(socket, std::exchange(found->second.ready, 0));
+            ++handed;
+        }
+    }
+    const bool again = engine_->Step();
+    if (engine_->Finished()) {
+        finishing_ = true;
+        turnTimer_.stop();
+        // From the event loop: the receiver may drop this object, with a notifier now signalling.
+        QMetaObject::invokeMethod(this, &SocketDrivenFetches::finished, Qt::QueuedConnection);
+    } else if (!ready_.empty() || engine_->Backlogged()) {
+        ScheduleTurn(0);
+    } else if (again) {
+        // Memory comes back from other threads: a wait for it looks again a little later.
+        ScheduleTurn(kBudgetRetryMs);
+    }
+}
+
+void SocketDrivenFetches::Hand(qintptr socket, int eventMask) {
     if (finishing_) {
         return;
     }
     int running = 0;
     curl_multi_socket_action(static_cast<CURLM*>(engine_->Multi()), static_cast<curl_socket_t>(socket),
                              eventMask, &running);
-    if (engine_->Step()) {
-        // A backlog goes on at the next turn of the event loop; memory comes back from other
-        // threads, so a wait for it looks again a little later.
-        budgetTimer_.start(engine_->Backlogged() ? 0 : kBudgetRetryMs);
-    }
-    if (engine_->Finished()) {
-        finishing_ = true;
-        // From the event loop: the receiver may drop this object, with the notifier now signalling.
-        QMetaObject::invokeMethod(this, &SocketDrivenFetches::finished, Qt::QueuedConnection);
-    }
 }
 
 } // namespace kestrovan

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -33,18 +34,26 @@ private:
     struct Watch {
         QSocketNotifier* read = nullptr;
         QSocketNotifier* write = nullptr;
+        int ready = 0; // CURL_CSELECT_* events seen and not yet handed to libcurl
     };
 
     friend struct CurlEvents;
     // libcurl's wishes: which events of a socket to watch (a CURL_POLL_* value), when to call back.
     void WatchSocket(qintptr socket, int what);
     void SetTimer(long timeoutMs);
-    // Hands an event (or, for no socket, the time-out) to libcurl, then lets the engine go on.
-    void Act(qintptr socket, int eventMask);
+    // A notifier's event waits for the next turn; many sockets ready at once go over several turns.
+    void SocketReady(qintptr socket, int eventMask);
+    // One turn's share of the work: a bounded number of socket events handed to libcurl, then
+    // the engine's bounded step.
+    void Turn();
+    void ScheduleTurn(int delayMs);
+    // Hands an event (or, for no socket, the time-out) to libcurl.
+    void Hand(qintptr socket, int eventMask);
 
     std::unordered_map<qintptr, Watch> watches_;
-    QTimer curlTimer_;   // libcurl's next time-out
-    QTimer budgetTimer_; // a load waits for memory that other threads give back
+    std::deque<qintptr> ready_; // sockets with events waiting, in the order they came
+    QTimer curlTimer_;          // libcurl's next time-out
+    QTimer turnTimer_;          // the next turn, at once or, waiting for memory, a little later
     bool finishing_ = false;
     // Last: dropped first, while the watches its clean-up touches still exist.
     std::unique_ptr<PageFetchEngine> engine_;

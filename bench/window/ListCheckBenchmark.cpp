@@ -1,5 +1,6 @@
 // The window's check of a whole list, in a Qt event loop as the window runs it: 990 loopback
 // entries (3 working proxies, 494 refusing ports, 493 proxies that never answer), both legs, 15 s.
+// The loopback servers run on a thread of their own, so that the gaps measured are the check's.
 // Prints the wall time, the longest gap between two turns of the event loop and the peak memory
 // the check added.
 #include "check/ListCheckRun.h"
@@ -10,10 +11,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
+#include <QEventLoop>
 #include <QTcpServer>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
+#include <future>
+#include <memory>
 
 namespace {
 
@@ -28,38 +34,73 @@ long PeakKiB() {
     return 0;
 }
 
-} // namespace
+struct ServerPorts {
+    bool listening = false;
+    QString lookupUrl;
+    quint16 silent = 0;
+    quint16 plain = 0;
+    quint16 tunnelling = 0;
+    quint16 target = 0;
+};
 
-int main(int argc, char** argv) {
+// Runs the servers until the thread is told to quit.
+void ServeOnThisThread(const QString& tls, std::promise<ServerPorts>& ready) {
     using namespace kestrovan;
-    QCoreApplication app(argc, argv);
-    const QString tls = QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/");
     SiteServer lookup;
     SiteServer silent;
     SlowProxy plain(300);
     SlowProxy tunnelling(300);
     TlsTarget target(
         *LoadTlsIdentity(tls + QStringLiteral("target.pem"), tls + QStringLiteral("target.key")));
-    if (!lookup.Listen() || !silent.Listen() || !plain.Listen() || !tunnelling.Listen() || !target.Listen()) {
-        return 1;
-    }
+    ServerPorts ports;
+    ports.listening =
+        lookup.Listen() && silent.Listen() && plain.Listen() && tunnelling.Listen() && target.Listen();
     lookup.ServeLookupService();
     silent.SetAnswer(QStringLiteral("/ips.asp"), SiteAnswer{.body = {}, .extraHeaders = {}, .hang = true});
     tunnelling.SetConnectMode(ConnectMode::Tunnel, TlsIdentity());
+    ports.lookupUrl = lookup.BaseUrl();
+    ports.silent = silent.Port();
+    ports.plain = plain.Port();
+    ports.tunnelling = tunnelling.Port();
+    ports.target = target.Port();
+    const bool listening = ports.listening;
+    ready.set_value(std::move(ports));
+    if (listening) {
+        QEventLoop().exec();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace kestrovan;
+    QCoreApplication app(argc, argv);
+    const QString tls = QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/");
+    std::promise<ServerPorts> ready;
+    std::unique_ptr<QThread> serving(QThread::create([&] { ServeOnThisThread(tls, ready); }));
+    serving->start();
+    const ServerPorts ports = ready.get_future().get();
+    const auto stopServing = qScopeGuard([&] {
+        serving->quit();
+        serving->wait();
+    });
+    if (!ports.listening) {
+        return 1;
+    }
     QTcpServer taken;
     taken.listen(QHostAddress::LocalHost);
     const quint16 refusing = taken.serverPort();
     taken.close();
     const auto at = [](quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port).toStdU16String(); };
-    std::vector<std::u16string> entries{at(plain.Port()), at(tunnelling.Port()), at(plain.Port())};
+    std::vector<std::u16string> entries{at(ports.plain), at(ports.tunnelling), at(ports.plain)};
     for (int i = 0; i < 987; ++i) {
-        entries.push_back(at(i % 2 == 0 ? refusing : silent.Port()));
+        entries.push_back(at(i % 2 == 0 ? refusing : ports.silent));
     }
     QFile ca(tls + QStringLiteral("ca.pem"));
     ca.open(QIODevice::ReadOnly);
     const long peakBefore = PeakKiB();
-    ListCheckRun run(std::move(entries), Endpoints{QString(), lookup.BaseUrl()},
-                     {QStringLiteral("https://127.0.0.1:%1/").arg(target.Port()), ca.readAll(),
+    ListCheckRun run(std::move(entries), Endpoints{QString(), ports.lookupUrl},
+                     {QStringLiteral("https://127.0.0.1:%1/").arg(ports.target), ca.readAll(),
                       std::chrono::seconds(15), 1000});
     // A precise 5 ms timer: the longest time between two of its ticks, less 5 ms, is the longest
     // the event loop was held up.

@@ -131,6 +131,47 @@ def click(node):
         raise DriveError("the click at %d,%d was not delivered" % (x, y))
 
 
+def hover(node):
+    """The mouse pointer over the middle of the node, through the X server."""
+    extents = node.get_extents(Atspi.CoordType.SCREEN)
+    Atspi.generate_mouse_event(extents.x + extents.width // 2, extents.y + extents.height // 2, "abs")
+
+
+def key(keysym):
+    """One key pressed and released through the X keyboard, as the focused window receives it."""
+    if not Atspi.generate_keyboard_event(keysym, None, Atspi.KeySynthType.SYM):
+        raise DriveError("the key %#x was not delivered" % keysym)
+
+
+def menu_item_by_keys(keysyms, caption, timeout):
+    """Sends the keys, which open a popup menu and move to its item caption, and returns that item
+    once it has the focus. Qt lists no popup among an application's windows: its items are reached
+    through their focus events."""
+    focused = []
+    listener = Atspi.EventListener.new(lambda event: focused.append(event.source) if event.detail1 else None)
+    listener.register("object:state-changed:focused")
+    try:
+        for keysym in keysyms:
+            key(keysym)
+
+        def item():
+            while GLib.MainContext.default().iteration(False):
+                pass
+            return next((node for node in focused
+                         if role_of(node) == "menu item" and name_of(node) == caption), None)
+        found = wait_until(item, timeout, 0.1)
+    finally:
+        listener.deregister("object:state-changed:focused")
+    if found is None:
+        raise DriveError("no menu item %r took the focus within %s s; focused: %r"
+                         % (caption, timeout, [(role_of(node), name_of(node)) for node in focused]))
+    return found
+
+
+def description_of(node):
+    return _safe(node.get_description, "") or ""
+
+
 def window_extents(window):
     extents = window.get_extents(Atspi.CoordType.SCREEN)
     return extents.x, extents.y, extents.width, extents.height

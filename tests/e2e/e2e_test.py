@@ -3,7 +3,8 @@
 
 It drives the window through the accessibility bus the way a user would: start-up, fetch, the save
 dialog left with 取消, pick 127.0.0.1:8080, enable and disable the system proxy, a speed test through
-the working proxy, a location query, and the exit, first with 取消, then with 确定; the substitute
+the working proxy, a location query, the check of the whole list from List1's menu opened with the
+Menu key (the window answering a button while it runs), and the exit, first with 取消, then with 确定; the substitute
 registry is read back with kestrovan-reg. Qt's own buttons are pressed by their Chinese captions.
 Only loopback addresses are used. Exit status 0 when every check passes.
 """
@@ -34,6 +35,7 @@ INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Se
 TITLE = "【Tolvaren】"
 WORKING_PROXY = "127.0.0.1:8080"
 DEMO_ENTRIES = ("127.0.0.1:8080", "127.0.0.1:8081", "127.0.0.1:8089")
+MENU_KEY, DOWN_KEY, ESCAPE_KEY = 0xFF67, 0xFF54, 0xFF1B  # X keysyms
 
 
 def parse_arguments():
@@ -111,7 +113,7 @@ class Run:
             raise AssertionError("registry: expected ProxyEnable %s%s; kestrovan-reg said (%d):\n%s"
                                  % (enable, " ProxyServer " + server if server else "", code, text))
 
-    def screenshot(self, name, dialog_title=None):
+    def screenshot(self, name, dialog_title=None, tool_tip=False):
         os.makedirs(self.shots, exist_ok=True)
         path = os.path.join(self.shots, name)
         whole = path + ".root.png"
@@ -125,6 +127,10 @@ class Run:
             right, bottom = max(x + width, dx + dw), max(y + height, dy + dh)
             x, y = min(x, dx), min(y, dy)
             width, height = right - x, bottom - y
+        if tool_tip:  # the program's one other window, which may stand past the window's edge
+            tip = [window for window in self.session.x_windows(self.process.pid) if window["net_wm_name"] != TITLE]
+            assert len(tip) == 1, "no single tool tip shows; the program's windows: %r" % tip
+            self.session.paint_window(whole, tip[0]["id"], *tip[0]["geometry"][:2])
         # The window alone, with a small margin of the desktop around it.
         margin = 8
         crop = "%dx%d+%d+%d" % (width + 2 * margin, height + 2 * margin, max(0, x - margin), max(0, y - margin))
@@ -249,6 +255,39 @@ class Run:
         assert line.startswith("查询结束,归属:") and len(line) > len("查询结束,归属:"), "query ended with %r" % line
         self.note("location: " + line)
 
+    def check_whole_list(self):
+        """检测全部代理 from List1's menu, opened with the Menu key: working entries first, fastest
+        first, each with its verdict as its description, the refused one after them. The slow proxy
+        keeps the check running for 3 s, in which the buttons and the status line still answer."""
+        entries = atspi.item_texts(self.proxy_list)
+        self.select(WORKING_PROXY)  # List1 has the keyboard focus
+        before = len(self.log_lines())
+        atspi.do_named_action(atspi.menu_item_by_keys((MENU_KEY, DOWN_KEY), "检测全部代理", 5), "Press")
+        atspi.key(ESCAPE_KEY)  # an item's accessible action leaves Qt's menu open
+        self.wait_log(r"^检测中\.\.\.\.\.\.\(\d+/%d\)$" % len(entries), 5, before)
+        # The status line is the monitor's, which reads the setting once a second.
+        pressed = time.monotonic()
+        atspi.press(self.window, "启用代理")
+        self.wait_status("代理状态:启用 " + WORKING_PROXY, 1.5)
+        answered = time.monotonic() - pressed
+        assert not any(line.startswith("检测结束") for line in self.log_lines()[before:]), \
+            "the check ended before the button answered; the slow proxy did not hold it up"
+        atspi.press(self.window, "关闭代理")
+        self.wait_status("代理状态:关闭", 1.5)
+        line = self.wait_log(r"^检测结束,", 30, before)
+        assert line == "检测结束,共%d个,可用2个,支持HTTPS的1个." % len(entries), "the check ended with %r" % line
+        items = [item for item in atspi.children(self.proxy_list) if atspi.role_of(item) == "list item"]
+        seen = [(atspi.name_of(item), atspi.description_of(item)) for item in items[:3]]
+        assert sorted(atspi.name_of(item) for item in items) == sorted(entries), "the check changed the entries"
+        assert [name for name, _ in seen] == ["127.0.0.1:8080", "127.0.0.1:8081", "127.0.0.1:8089"] and \
+            re.fullmatch(r"延时:\d+(\.\d)?秒 HTTPS:支持", seen[0][1]) and \
+            re.fullmatch(r"延时:[34](\.\d)?秒 HTTPS:不支持", seen[1][1]) and seen[2][1] == "连接被拒绝", \
+            "after the check List1 begins %r" % seen
+        atspi.hover(items[1])
+        time.sleep(1.5)  # its tool tip shows
+        self.note("whole-list check: %r; 启用代理 showed in the status line after %.2f s while it ran; "
+                  "List1 begins %r" % (line, answered, seen))
+
     def export_cancelled(self):
         """The save dialog speaks Chinese; 取消 leaves it without a file or a log line."""
         lines = self.log_lines()
@@ -313,6 +352,8 @@ class Run:
         self.speed_test()
         self.screenshot("speed-test.png")
         self.query_location()
+        self.check_whole_list()
+        self.screenshot("list-check.png", tool_tip=True)
         self.exit_with_ok()
         self.expired_version()
 
