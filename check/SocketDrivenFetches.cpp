@@ -37,6 +37,12 @@ void Retire(QSocketNotifier*& notifier) {
     }
 }
 
+void SetEnabled(QSocketNotifier* notifier, bool enabled) {
+    if (notifier) {
+        notifier->setEnabled(enabled);
+    }
+}
+
 } // namespace
 
 SocketDrivenFetches::SocketDrivenFetches(std::vector<PageRequest> requests, FetchLimits limits,
@@ -84,6 +90,7 @@ void SocketDrivenFetches::WatchSocket(qintptr socket, int what) {
             watch.ready &= ~mask;
         } else if (!notifier) {
             notifier = new QSocketNotifier(socket, type, this);
+            notifier->setEnabled(watch.ready == 0); // an event of the socket already waits
             connect(notifier, &QSocketNotifier::activated, this, [this, mask](QSocketDescriptor descriptor) {
                 SocketReady(static_cast<qintptr>(descriptor), mask);
             });
@@ -101,17 +108,21 @@ void SocketDrivenFetches::SetTimer(long timeoutMs) {
     }
 }
 
-// The notifiers signal for as long as their sockets stay ready, so an event waiting its turn is
-// seen again at each turn; it is queued once.
+// A socket whose event waits for its turn is not watched meanwhile: a notifier signals for as long
+// as its socket stays ready (on Windows it is signalled again at once), which would keep the event
+// loop from the turn.
 void SocketDrivenFetches::SocketReady(qintptr socket, int eventMask) {
     const auto found = watches_.find(socket);
     if (found == watches_.end()) {
         return;
     }
-    if (found->second.ready == 0) {
+    Watch& watch = found->second;
+    if (watch.ready == 0) {
         ready_.push_back(socket);
+        SetEnabled(watch.read, false);
+        SetEnabled(watch.write, false);
     }
-    found->second.ready |= eventMask;
+    watch.ready |= eventMask;
     ScheduleTurn(0);
 }
 
@@ -132,6 +143,12 @@ void SocketDrivenFetches::Turn() {
         if (found != watches_.end() && found->second.ready != 0) {
             Hand(socket, std::exchange(found->second.ready, 0));
             ++handed;
+            // libcurl may have dropped the socket, or changed what it waits for.
+            const auto watched = watches_.find(socket);
+            if (watched != watches_.end() && watched->second.ready == 0) {
+                SetEnabled(watched->second.read, true);
+                SetEnabled(watched->second.write, true);
+            }
         }
     }
     const bool again = engine_->Step();

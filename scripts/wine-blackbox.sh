@@ -2,7 +2,9 @@
 # Runs the packaged kestrovan.exe under Wine as a user would, against kestrovan-demo on 127.0.0.1:
 # the window maps with its caption at the design client size; clicks at the design coordinates
 # fetch the list, select its first entry and switch the proxy on and off, and `wine reg query`
-# reads the Internet Settings after each switch; the user signs out (`wineboot --end-session`) and
+# reads the Internet Settings after each switch; Shift+F10 on the list opens its menu and
+# 检测全部代理 checks the list through the demo's proxies, which carry both legs of each check, and
+# sorts it: a working proxy comes first, and 启用代理 takes it; the user signs out (`wineboot --end-session`) and
 # the close confirmation comes up while the sign-out can still be stopped: 取消 (Escape) keeps the
 # program; the program ends through its close confirmation; started again, it ends when the user
 # signs out and answers 确定 (Enter).
@@ -23,25 +25,59 @@ fail() {
 port_of() {
     local url
     url=$(sed -n "s|^$1:[A-Z]*=||p" "${windows_build}/CMakeCache.txt")
-    [[ ${url} =~ ^http://127\.0\.0\.1:([0-9]+)$ ]] || fail "$1 is ${url}, not a loopback address"
+    [[ ${url} =~ ^https?://127\.0\.0\.1:([0-9]+)/?$ ]] || fail "$1 is ${url}, not a loopback address"
     echo "${BASH_REMATCH[1]}"
 }
 scratch=$(mktemp -d)
-demo_pid="" program_pid="" wineboot_pid=""
+demo_pid="" home_pid="" program_pid="" wineboot_pid=""
 cleanup() {
-    for pid in ${wineboot_pid} ${program_pid} ${demo_pid}; do
+    for pid in ${wineboot_pid} ${program_pid} ${home_pid} ${demo_pid}; do
         kill "${pid}" 2>/dev/null || true
         wait "${pid}" 2>/dev/null || true
     done
     rm -rf "${scratch}"
 }
 trap cleanup EXIT
-"${linux_build}/demo/kestrovan-demo" --home-port "$(port_of KESTROVAN_HOME_URL)" \
-    --lookup-port "$(port_of KESTROVAN_LOOKUP_URL)" >"${scratch}/demo.log" 2>&1 &
+# The home site is a copy of the demo's pages whose list names the proxies of this run: the one
+# without CONNECT, the intercepting one and a port where nothing listens, first.
+home_port=$(port_of KESTROVAN_HOME_URL)
+slow_proxy_port=$((home_port + 5)) intercepting_port=$((home_port + 4)) refusing_port=$((home_port + 9))
+demo_home_port=$((home_port + 6))
+"${linux_build}/demo/kestrovan-demo" --home-port "${demo_home_port}" \
+    --lookup-port "$(port_of KESTROVAN_LOOKUP_URL)" --tls-port "$(port_of KESTROVAN_TUNNEL_URL)" \
+    --tls-dir "${windows_build}/demo-tls" --slow-proxy-port "${slow_proxy_port}" --slow-proxy-delay-ms 0 \
+    --intercepting-proxy-port "${intercepting_port}" >"${scratch}/demo.log" 2>&1 &
 demo_pid=$!
 for _ in $(seq 50); do
     grep -q "lookup service" "${scratch}/demo.log" 2>/dev/null && break
     kill -0 "${demo_pid}" 2>/dev/null || fail "kestrovan-demo: $(cat "${scratch}/demo.log")"
+    sleep 0.1
+done
+mkdir -p "${scratch}/site/version"
+for page in index.html kestrovan.htm version/kestrovan.txt Advertising.htm; do
+    curl -sf --noproxy '*' "http://127.0.0.1:${demo_home_port}/${page/index.html/}" -o "${scratch}/site/${page}" ||
+        fail "the demo did not serve /${page}"
+done
+entries="1127.0.0.1:${refusing_port}ok<br>\n2127.0.0.1:${slow_proxy_port}ok<br>\n3127.0.0.1:${intercepting_port}ok<br>"
+# The program takes a page that mentions 8080 for the list; the mention comes after the entries.
+sed -i -e "/^1127\.0\.0\.1:/i ${entries}" -e '/^[0-9]127\.0\.0\.[0-9]:[0-9]*ok<br>$/d' \
+    -e '/^<\/body>/i <p>8080</p>' "${scratch}/site/kestrovan.htm"
+grep -c "ok<br>" "${scratch}/site/kestrovan.htm" | grep -qx 3 || fail "the list page: $(cat "${scratch}/site/kestrovan.htm")"
+python3 - "${home_port}" "${scratch}/site" >>"${scratch}/demo.log" 2>&1 <<'PYTHON' &
+import functools, http.server, sys
+class Site(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {".htm": "text/html; charset=utf-8", ".html": "text/html; charset=utf-8",
+                      ".txt": "text/plain; charset=utf-8"}
+    protocol_version = "HTTP/1.1"
+    def end_headers(self):
+        self.send_header("Connection", "close")
+        super().end_headers()
+http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])),
+                                functools.partial(Site, directory=sys.argv[2])).serve_forever()
+PYTHON
+home_pid=$!
+for _ in $(seq 50); do
+    curl -sf --noproxy '*' "http://127.0.0.1:${home_port}/version/kestrovan.txt" >/dev/null && break
     sleep 0.1
 done
 
@@ -131,7 +167,7 @@ click "${fetch_x}" "${enable_y}"
 sleep 1
 server=$(reg_value ProxyServer) enable=$(reg_value ProxyEnable)
 log "reg query: ProxyServer ${server}, ProxyEnable ${enable}"
-[[ ${server} == 127.0.0.1:8080 && ${enable} == 0x1 ]] || fail "expected 127.0.0.1:8080 and 0x1"
+[[ ${server} == 127.0.0.1:${refusing_port} && ${enable} == 0x1 ]] || fail "expected 127.0.0.1:${refusing_port} and 0x1"
 sleep 1.2 # one status tick
 [[ -n ${screenshot} ]] && import -window root -crop "552x387+$(xwininfo -id "${window}" |
     awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x "+" y }')" \
@@ -143,6 +179,34 @@ sleep 1
 enable=$(reg_value ProxyEnable)
 log "reg query: ProxyEnable ${enable}"
 [[ ${enable} == 0x0 ]] || fail "expected ProxyEnable 0x0"
+
+# Both legs of each working entry's check go through its proxy: the lookup service's result page,
+# and a CONNECT toward the TLS target, which the proxy without CONNECT refuses.
+pages_before=$(grep -c "GET /ips.asp?ip=" "${scratch}/demo.log" || true)
+log "click the first list entry, Shift+F10, 检测全部代理 (Down, Return)"
+click "${entry_x}" "${entry_y}"
+xdotool key --window "${window}" shift+F10
+sleep 0.5
+xdotool windowfocus "${window}" key Down Return
+for _ in $(seq 50); do
+    (($(grep -c "GET /ips.asp?ip=" "${scratch}/demo.log" || true) >= pages_before + 2)) &&
+        grep -q "slow-proxy CONNECT 127.0.0.1:$(port_of KESTROVAN_TUNNEL_URL)" "${scratch}/demo.log" && break
+    sleep 0.2
+done
+(($(grep -c "GET /ips.asp?ip=" "${scratch}/demo.log" || true) >= pages_before + 2)) ||
+    fail "the lookup service saw no check through the two working proxies"
+grep -q "slow-proxy CONNECT 127.0.0.1:$(port_of KESTROVAN_TUNNEL_URL)" "${scratch}/demo.log" ||
+    fail "no tunnel leg reached the proxy without CONNECT"
+sleep 2 # the check ends and sorts the list: the refusing port, first before, goes last
+log "click the first list entry, then 启用代理"
+click "${entry_x}" "${entry_y}"
+click "${fetch_x}" "${enable_y}"
+sleep 1
+server=$(reg_value ProxyServer)
+log "reg query: ProxyServer ${server}"
+[[ ${server} == "127.0.0.1:${slow_proxy_port}" || ${server} == "127.0.0.1:${intercepting_port}" ]] ||
+    fail "expected a working proxy first after the check"
+click "${fetch_x}" "${disable_y}"
 
 sign_out
 answer_box Escape

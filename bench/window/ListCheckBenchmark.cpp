@@ -10,9 +10,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QScopeGuard>
-#include <QEventLoop>
 #include <QTcpServer>
 #include <QThread>
 #include <QTimer>
