@@ -25,8 +25,8 @@ DemoContent::DemoContent(QStringList proxyEntries) : proxyEntries_(std::move(pro
 QStringList DemoContent::DefaultProxyEntries() {
     return {
         QStringLiteral("127.0.0.1:8080"), QStringLiteral("127.0.0.1:8081"), QStringLiteral("127.0.0.1:8089"),
-        QStringLiteral("127.0.0.2:3128"), QStringLiteral("127.0.0.3:8000"), QStringLiteral("127.0.0.4:8888"),
-        QStringLiteral("127.0.0.5:9000"),
+        QStringLiteral("127.0.0.1:3128"), QStringLiteral("127.0.0.1:8000"), QStringLiteral("127.0.0.1:8888"),
+        QStringLiteral("127.0.0.1:9000"),
     };
 }
 

@@ -405,7 +405,7 @@ TEST_F(CheckProgramTest, ConcurrencyBoundsTheChecksUnderWay) {
 
 TEST_F(CheckProgramTest, TheListPageIsReadAsTheWindowReadsIt) {
     // The page counts as the list only when "8080" shows on it.
-    home.ServeHomeSite(DemoContent({At(proxy.Port()), At(refusingPort), QStringLiteral("127.0.0.9:8080")}));
+    home.ServeHomeSite(DemoContent({At(proxy.Port()), At(refusingPort), QStringLiteral("127.0.0.1:18080")}));
     CheckRun run = RunCheck(CommonArguments());
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     ASSERT_EQ(run.results.size(), 3);
