@@ -78,6 +78,30 @@ bool SqliteRegistry::OpenStore(Access access) {
     return true;
 }
 
+RegStatus SqliteRegistry::BeginWrite(std::optional<Transaction>& transaction) {
+    if (!OpenStore(Access::Write)) {
+        return kErrorCantWrite;
+    }
+    transaction.emplace(database_, Access::Write);
+    return transaction->Active() ? kErrorSuccess : Broken();
+}
+
+RegStatus SqliteRegistry::Broken() {
+    database_.MarkBroken();
+    return kErrorCantWrite;
+}
+
+bool SqliteRegistry::EnsureKeys(RegHandle root, std::int64_t& id,
+                                const std::vector<std::string_view>& segments) {
+    for (const auto segment : segments) {
+        const Found found = FindChild(root, id, segment, id);
+        if (found == Found::Error || (found == Found::No && !InsertKey(root, id, segment, id))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A new store holds what a new Windows profile holds: the Internet Settings key with the proxy
 // off. A value another writer got in first is kept.
 bool SqliteRegistry::SeedNewProfile() {
@@ -86,16 +110,9 @@ bool SqliteRegistry::SeedNewProfile() {
         return false;
     }
     std::int64_t id = 0;
-    if (!EnsureRootRow(kInternetSettingsRoot, id)) {
+    if (!EnsureRootRow(kInternetSettingsRoot, id) ||
+        !EnsureKeys(kInternetSettingsRoot, id, *SplitSubKey(kInternetSettingsSubKey))) {
         return false;
-    }
-    const auto segments = SplitSubKey(kInternetSettingsSubKey);
-    for (const auto segment : *segments) {
-        const Found found = FindChild(kInternetSettingsRoot, id, segment, id);
-        if (found == Found::Error ||
-            (found == Found::No && !InsertKey(kInternetSettingsRoot, id, segment, id))) {
-            return false;
-        }
     }
     const auto statement = database_.Prepare("INSERT INTO values_(key, name, type, data) VALUES(?1, ?2, ?3, "
                                              "?4) ON CONFLICT(key, name) DO NOTHING");
@@ -212,8 +229,7 @@ RegStatus SqliteRegistry::WritableRow(const KeyRef& key, std::int64_t& id) {
     id = key.id;
     const auto found = id == 0 ? (EnsureRootRow(key.root, id) ? Found::Yes : Found::Error) : KeyExists(id);
     if (found == Found::Error) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+        return Broken();
     }
     return found == Found::Yes ? kErrorSuccess : kErrorKeyDeleted;
 }
@@ -250,35 +266,16 @@ RegStatus SqliteRegistry::RegCreateKeyA(RegHandle root, std::string_view subKey,
         key = root; // as the real call does: the same handle, nothing to create
         return kErrorSuccess;
     }
-    if (!OpenStore(Access::Write)) {
-        return kErrorCantWrite;
-    }
-    Transaction transaction(database_, Access::Write);
-    if (!transaction.Active()) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+    std::optional<Transaction> transaction;
+    if (const auto status = BeginWrite(transaction); status != kErrorSuccess) {
+        return status;
     }
     std::int64_t id = 0;
     if (const auto status = WritableRow(*start, id); status != kErrorSuccess) {
         return status;
     }
-    for (const auto segment : *segments) {
-        switch (FindChild(start->root, id, segment, id)) {
-        case Found::Yes:
-            break;
-        case Found::No:
-            if (InsertKey(start->root, id, segment, id)) {
-                break;
-            }
-            [[fallthrough]];
-        case Found::Error:
-            database_.MarkBroken();
-            return kErrorCantWrite;
-        }
-    }
-    if (!transaction.Commit()) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+    if (!EnsureKeys(start->root, id, *segments) || !transaction->Commit()) {
+        return Broken();
     }
     key = NewHandle();
     openKeys_.emplace(key, KeyRef{start->root, id});
@@ -295,13 +292,9 @@ RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueNa
     if (!ValidValueName(valueName) || data.size() > kMaxValueBytes) {
         return kErrorInvalidParameter;
     }
-    if (!OpenStore(Access::Write)) {
-        return kErrorCantWrite;
-    }
-    Transaction transaction(database_, Access::Write);
-    if (!transaction.Active()) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+    std::optional<Transaction> transaction;
+    if (const auto status = BeginWrite(transaction); status != kErrorSuccess) {
+        return status;
     }
     std::int64_t id = 0;
     if (const auto status = WritableRow(*target, id); status != kErrorSuccess) {
@@ -312,8 +305,7 @@ RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueNa
         database_.Prepare("INSERT INTO values_(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
                           "ON CONFLICT(key, name) DO UPDATE SET type = ?3, data = ?4");
     if (!statement) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+        return Broken();
     }
     sqlite3_bind_int64(statement.get(), 1, id);
     BindText(statement.get(), 2, valueName);
@@ -323,9 +315,8 @@ RegStatus SqliteRegistry::RegSetValueExA(RegHandle key, std::string_view valueNa
     } else {
         sqlite3_bind_blob(statement.get(), 4, data.data(), static_cast<int>(data.size()), SQLITE_STATIC);
     }
-    if (sqlite3_step(statement.get()) != SQLITE_DONE || !transaction.Commit()) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+    if (sqlite3_step(statement.get()) != SQLITE_DONE || !transaction->Commit()) {
+        return Broken();
     }
     return kErrorSuccess;
 }
@@ -338,40 +329,32 @@ RegStatus SqliteRegistry::RegDeleteValueA(RegHandle key, std::string_view valueN
     if (!ValidValueName(valueName)) {
         return kErrorInvalidParameter;
     }
-    if (!OpenStore(Access::Write)) {
-        return kErrorCantWrite;
-    }
-    Transaction transaction(database_, Access::Write);
-    if (!transaction.Active()) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+    std::optional<Transaction> transaction;
+    if (const auto status = BeginWrite(transaction); status != kErrorSuccess) {
+        return status;
     }
     std::int64_t id = target->id;
     const auto found = id == 0 ? FindRootRow(target->root, id) : KeyExists(id);
-    if (found != Found::Yes) {
-        if (found == Found::Error) {
-            database_.MarkBroken();
-            return kErrorCantWrite;
-        }
+    if (found == Found::Error) {
+        return Broken();
+    }
+    if (found == Found::No) {
         return target->id == 0 ? kErrorFileNotFound : kErrorKeyDeleted;
     }
     const auto statement = database_.Prepare("DELETE FROM values_ WHERE key = ?1 AND name = ?2");
     if (!statement) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+        return Broken();
     }
     sqlite3_bind_int64(statement.get(), 1, id);
     BindText(statement.get(), 2, valueName);
     if (sqlite3_step(statement.get()) != SQLITE_DONE) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+        return Broken();
     }
     if (database_.Changes() == 0) {
         return kErrorFileNotFound;
     }
-    if (!transaction.Commit()) {
-        database_.MarkBroken();
-        return kErrorCantWrite;
+    if (!transaction->Commit()) {
+        return Broken();
     }
     return kErrorSuccess;
 }

@@ -76,6 +76,9 @@ private:
     Found FindChild(RegHandle root, std::int64_t parent, std::string_view name, std::int64_t& id);
     bool InsertKey(RegHandle root, std::int64_t parent, std::string_view name, std::int64_t& id);
     bool EnsureRootRow(RegHandle root, std::int64_t& id);
+    // Finds or makes each key of segments in turn below id, which ends as the last one's row;
+    // false when the store failed.
+    bool EnsureKeys(RegHandle root, std::int64_t& id, const std::vector<std::string_view>& segments);
     Found KeyExists(std::int64_t id);
     // The row to write into: the root row is made on first use, an open key must still exist.
     RegStatus WritableRow(const KeyRef& key, std::int64_t& id);
@@ -85,6 +88,10 @@ private:
     RegHandle NewHandle();
     // Opens the store, filling a new one as a new profile.
     bool OpenStore(RegistryDatabase::Access access);
+    // Opens the store for a write and starts the write's transaction in transaction.
+    RegStatus BeginWrite(std::optional<RegistryDatabase::Transaction>& transaction);
+    // A failed statement: the store is taken for broken and the write fails.
+    RegStatus Broken();
     bool SeedNewProfile();
 
     RegistryDatabase database_;
