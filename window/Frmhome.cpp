@@ -36,17 +36,69 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
     return label;
 }
 
+QListWidget* MakeList(QListWidget* list, const char* name, const QString& accessibleName,
+                      const QRect& geometry) {
+    Place(list, name, geometry);
+    list->setAccessibleName(accessibleName);
+    return list;
+}
+
+std::array<QLabel*, 4> MakeAboutLabels(QWidget* parent) {
+    const std::array<QString, 4> captions{QStringLiteral("功能"), QStringLiteral("设计"),
+                                          QStringLiteral("发布"), QStringLiteral("主页")};
+    std::array<QLabel*, 4> labels{};
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const int top = 960 + static_cast<int>(i) * 240;
+        const QByteArray name = "lblmsg1_" + QByteArray::number(i);
+        labels[i] = MakeLabel(parent, name.constData(), captions[i], TwipsRect(240, top, 3495, 255));
+    }
+    return labels;
+}
+
+QTimer* MakeTimer(QObject* parent, const char* name, int intervalMs) {
+    auto* timer = new QTimer(parent);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(intervalMs);
+    return timer;
+}
+
 } // namespace
 
 Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent,
                  const ListCheckSettings& checkSettings)
-    : QWidget(parent), adapters_(adapters), endpoints_(endpoints),
+    : QWidget(parent),
+      Frame1(MakeFrame(this, "Frame1", QStringLiteral("程序控制栏"), TwipsRect(120, 120, 4095, 5535))),
+      Command1(MakeButton(Frame1, "Command1", QStringLiteral("获取代理"), 360)),
+      Command8(MakeButton(Frame1, "Command8", QStringLiteral("代理测速"), 1080)),
+      Command3(MakeButton(Frame1, "Command3", QStringLiteral("查询归属"), 1800)),
+      Command2(MakeButton(Frame1, "Command2", QStringLiteral("导出代理"), 2520)),
+      Command5(MakeButton(Frame1, "Command5", QStringLiteral("启用代理"), 3240)),
+      Command6(MakeButton(Frame1, "Command6", QStringLiteral("关闭代理"), 3960)),
+      Command4(MakeButton(Frame1, "Command4", QStringLiteral("退出程序"), 4680)),
+      List1(MakeList(new ListBox(Frame1), "List1", QStringLiteral("代理列表"),
+                     TwipsRect(1560, 360, 2295, 4920))),
+      Frame2(MakeFrame(this, "Frame2", QStringLiteral("代理状态栏"), TwipsRect(4320, 120, 3855, 975))),
+      lblproxymsg(
+          MakeLabel(Frame2, "lblproxymsg", QStringLiteral("代理状态"), TwipsRect(120, 480, 3615, 255))),
+      Frame3(MakeFrame(this, "Frame3", QStringLiteral("信息提示栏"), TwipsRect(4320, 1200, 3855, 2175))),
+      List2(MakeList(new QListWidget(Frame3), "List2", QStringLiteral("信息提示"),
+                     TwipsRect(120, 360, 3615, 1680))),
+      Frame4(MakeFrame(this, "Frame4", QStringLiteral("软件信息栏"), TwipsRect(4320, 3480, 3855, 2175))),
+      lbltitle(MakeLabel(Frame4, "lbltitle", QStringLiteral("名称"), TwipsRect(240, 480, 3375, 375))),
+      lblversion(MakeLabel(Frame4, "lblversion", QStringLiteral("版本"), TwipsRect(240, 720, 3375, 255))),
+      lblmsg1(MakeAboutLabels(Frame4)),
+      // The hidden work area holds no widgets: timers and page loaders are objects only.
+      Timer1(MakeTimer(this, "Timer1", 1000)), Timer5(MakeTimer(this, "Timer5", 100)),
+      WebBrowser1(adapters.pageLoaders.CreatePageLoader()),
+      WebBrowser2(adapters.pageLoaders.CreatePageLoader()),
+      WebBrowser3(adapters.pageLoaders.CreatePageLoader()),
+      WebBrowser4(adapters.pageLoaders.CreatePageLoader()), adapters_(adapters), endpoints_(endpoints),
       systemProxy_(adapters.registry, adapters.registryReader, adapters.internetSettings,
                    adapters.messageDialog) {
     setObjectName(QStringLiteral("Frmhome"));
     setWindowTitle(ProgramIdentity::Title());
     setWindowIcon(QApplication::windowIcon());
-    BuildControls();
+    ArrangeControls();
     BuildControllers(checkSettings);
     ConnectHandlers();
     BuildList1Menu();
@@ -55,41 +107,10 @@ Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QW
 
 Frmhome::~Frmhome() = default;
 
-void Frmhome::BuildControls() {
+void Frmhome::ArrangeControls() {
     // The client area is held at its design size; Resize keeps it there.
     setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
-
-    Frame1 = MakeFrame(this, "Frame1", QStringLiteral("程序控制栏"), TwipsRect(120, 120, 4095, 5535));
-    Command1 = MakeButton(Frame1, "Command1", QStringLiteral("获取代理"), 360);
-    Command8 = MakeButton(Frame1, "Command8", QStringLiteral("代理测速"), 1080);
-    Command3 = MakeButton(Frame1, "Command3", QStringLiteral("查询归属"), 1800);
-    Command2 = MakeButton(Frame1, "Command2", QStringLiteral("导出代理"), 2520);
-    Command5 = MakeButton(Frame1, "Command5", QStringLiteral("启用代理"), 3240);
-    Command6 = MakeButton(Frame1, "Command6", QStringLiteral("关闭代理"), 3960);
-    Command4 = MakeButton(Frame1, "Command4", QStringLiteral("退出程序"), 4680);
-    List1 = Place(new ListBox(Frame1), "List1", TwipsRect(1560, 360, 2295, 4920));
-    List1->setAccessibleName(QStringLiteral("代理列表"));
-
-    Frame2 = MakeFrame(this, "Frame2", QStringLiteral("代理状态栏"), TwipsRect(4320, 120, 3855, 975));
-    lblproxymsg =
-        MakeLabel(Frame2, "lblproxymsg", QStringLiteral("代理状态"), TwipsRect(120, 480, 3615, 255));
-
-    Frame3 = MakeFrame(this, "Frame3", QStringLiteral("信息提示栏"), TwipsRect(4320, 1200, 3855, 2175));
-    List2 = Place(new QListWidget(Frame3), "List2", TwipsRect(120, 360, 3615, 1680));
     List2->setSelectionMode(QAbstractItemView::SingleSelection);
-    List2->setAccessibleName(QStringLiteral("信息提示"));
-
-    Frame4 = MakeFrame(this, "Frame4", QStringLiteral("软件信息栏"), TwipsRect(4320, 3480, 3855, 2175));
-    lbltitle = MakeLabel(Frame4, "lbltitle", QStringLiteral("名称"), TwipsRect(240, 480, 3375, 375));
-    lblversion = MakeLabel(Frame4, "lblversion", QStringLiteral("版本"), TwipsRect(240, 720, 3375, 255));
-    const std::array<QString, 4> aboutCaptions{QStringLiteral("功能"), QStringLiteral("设计"),
-                                               QStringLiteral("发布"), QStringLiteral("主页")};
-    for (std::size_t i = 0; i < lblmsg1.size(); ++i) {
-        const int top = 960 + static_cast<int>(i) * 240;
-        const QByteArray name = "lblmsg1_" + QByteArray::number(i);
-        lblmsg1[i] = MakeLabel(Frame4, name.constData(), aboutCaptions[i], TwipsRect(240, top, 3495, 255));
-    }
-
     setTabOrder(Command1, Command8);
     setTabOrder(Command8, Command3);
     setTabOrder(Command3, Command2);
@@ -98,23 +119,7 @@ void Frmhome::BuildControls() {
     setTabOrder(Command6, Command4);
     setTabOrder(Command4, List1);
     setTabOrder(List1, List2);
-
-    // The hidden work area holds no widgets: timers, text fields and page loaders are objects only.
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    Timer5 = new QTimer(this);
-    Timer5->setObjectName(QStringLiteral("Timer5"));
-    Timer5->setInterval(100);
     Timer5->setTimerType(Qt::PreciseTimer); // each tick is a tenth of a second of measured delay
-
-    for (std::unique_ptr<PageLoader>& browser : webBrowsers_) {
-        browser = adapters_.pageLoaders.CreatePageLoader();
-    }
-    WebBrowser1 = webBrowsers_[0].get();
-    WebBrowser2 = webBrowsers_[1].get();
-    WebBrowser3 = webBrowsers_[2].get();
-    WebBrowser4 = webBrowsers_[3].get();
 }
 
 void Frmhome::BuildControllers(const ListCheckSettings& checkSettings) {
@@ -162,11 +167,11 @@ void Frmhome::ConnectHandlers() {
     connect(List1, &QListWidget::itemClicked, this, [&proxyList] { proxyList.List1_Click(); });
     connect(Timer1, &QTimer::timeout, this, [&proxySwitch] { proxySwitch.Timer1_Timer(); });
     connect(Timer5, &QTimer::timeout, this, [&speedTest] { speedTest.Timer5_Timer(); });
-    connect(WebBrowser1, &PageLoader::DocumentComplete, this,
+    connect(WebBrowser1.get(), &PageLoader::DocumentComplete, this,
             [&proxyList](const QString& url) { proxyList.WebBrowser1_DocumentComplete(url); });
-    connect(WebBrowser3, &PageLoader::DocumentComplete, this,
+    connect(WebBrowser3.get(), &PageLoader::DocumentComplete, this,
             [&locationQuery](const QString& url) { locationQuery.WebBrowser3_DocumentComplete(url); });
-    connect(WebBrowser4, &PageLoader::DocumentComplete, this,
+    connect(WebBrowser4.get(), &PageLoader::DocumentComplete, this,
             [&speedTest](const QString& url) { speedTest.WebBrowser4_DocumentComplete(url); });
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Frmhome::SessionEnding);
 }

@@ -56,40 +56,10 @@ struct FrmhomeAdapters {
     SpeedTestJournal& speedTestJournal; // the setting from before a running speed test, on disk
 };
 
-// The window's controls, as the form lays them out, and its hidden work area.
-struct FrmhomeControls {
-    // Visible controls (object names equal these member names).
-    QGroupBox* Frame1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command8 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command5 = nullptr;
-    QPushButton* Command6 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QListWidget* List1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLabel* lblproxymsg = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QListWidget* List2 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QLabel* lbltitle = nullptr;
-    QLabel* lblversion = nullptr;
-    std::array<QLabel*, 4> lblmsg1{};
-
-    // The hidden work area: never shown, kept for its roles and states.
-    QTimer* Timer1 = nullptr; // 1000 ms, status monitor
-    QTimer* Timer5 = nullptr; // 100 ms, speed test ticks
-    PageLoader* WebBrowser1 = nullptr;
-    PageLoader* WebBrowser2 = nullptr;
-    PageLoader* WebBrowser3 = nullptr;
-    PageLoader* WebBrowser4 = nullptr;
-};
-
 // The program's one window: its controls, and the order in which their events run. Each event
 // goes to the controller of its subsystem: the proxy list (fetch, selection, export), the switch
 // and its status line, the location query, the speed test, and the check of the whole list.
-class Frmhome final : public QWidget, private FrmhomeControls {
+class Frmhome final : public QWidget {
     Q_OBJECT
 public:
     // Design sizes in twips; 15 twips are one logical pixel.
@@ -126,11 +96,38 @@ public:
     // cancels the sign-out, OK ends the program as EndAsConfirmed() does.
     void SessionEnding(QSessionManager& manager);
 
-    const FrmhomeControls& Controls() const { return *this; }
     const ProxyListController& ProxyList() const { return *proxyList_; }
     const SwitchController& ProxySwitch() const { return *proxySwitch_; }
     SpeedTestController& SpeedTest() { return *speedTest_; }
     const SpeedTestController& SpeedTest() const { return *speedTest_; }
+
+    // Visible controls (object names equal these member names), made with the window and kept
+    // for its whole life.
+    QGroupBox* const Frame1;
+    QPushButton* const Command1;
+    QPushButton* const Command8;
+    QPushButton* const Command3;
+    QPushButton* const Command2;
+    QPushButton* const Command5;
+    QPushButton* const Command6;
+    QPushButton* const Command4;
+    QListWidget* const List1;
+    QGroupBox* const Frame2;
+    QLabel* const lblproxymsg;
+    QGroupBox* const Frame3;
+    QListWidget* const List2;
+    QGroupBox* const Frame4;
+    QLabel* const lbltitle;
+    QLabel* const lblversion;
+    const std::array<QLabel*, 4> lblmsg1;
+
+    // The hidden work area: never shown, kept for its roles and states.
+    QTimer* const Timer1; // 1000 ms, status monitor
+    QTimer* const Timer5; // 100 ms, speed test ticks
+    const std::unique_ptr<PageLoader> WebBrowser1;
+    const std::unique_ptr<PageLoader> WebBrowser2;
+    const std::unique_ptr<PageLoader> WebBrowser3;
+    const std::unique_ptr<PageLoader> WebBrowser4;
 
 protected:
     void closeEvent(QCloseEvent* event) override; // QueryUnload
@@ -138,7 +135,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void BuildControls();
+    void ArrangeControls();
     void BuildControllers(const ListCheckSettings& checkSettings);
     void ConnectHandlers();
 
@@ -154,7 +151,6 @@ private:
     FrmhomeAdapters adapters_;
     Endpoints endpoints_;
     SystemProxy systemProxy_;
-    std::array<std::unique_ptr<PageLoader>, 4> webBrowsers_;
     std::unique_ptr<ProxyListController> proxyList_;
     std::unique_ptr<SwitchController> proxySwitch_;
     std::unique_ptr<LocationQueryController> locationQuery_;

@@ -70,21 +70,20 @@ public:
     // One speed test of 127.0.0.1:proxyPort as a user starts it; the delay the window reported
     // in seconds, or nullopt when the test failed or did not end.
     std::optional<double> Run(quint16 proxyPort) {
-        QListWidget* list = window_->Controls().List1;
+        QListWidget* list = window_->List1;
         list->clear();
         list->addItem(QStringLiteral("127.0.0.1:%1").arg(proxyPort));
         list->setCurrentRow(0);
         QEventLoop loop;
         const auto ended = [this] { return LastLogLine().startsWith(QStringLiteral("测速结束")); };
-        QObject::connect(window_->Controls().List2->model(), &QAbstractItemModel::rowsInserted, &loop, [&] {
+        QObject::connect(window_->List2->model(), &QAbstractItemModel::rowsInserted, &loop, [&] {
             if (ended()) {
                 loop.quit();
             }
         });
         QTimer::singleShot(kRunLimitMs, &loop, &QEventLoop::quit);
-        window_->Controls().Command8->click();
-        if (!ended() && window_->Controls().List2->count() > 0 &&
-            LastLogLine().startsWith(QStringLiteral("测速开始"))) {
+        window_->Command8->click();
+        if (!ended() && window_->List2->count() > 0 && LastLogLine().startsWith(QStringLiteral("测速开始"))) {
             loop.exec();
         }
         static const QRegularExpression delay(QStringLiteral("^测速结束,延时:([0-9.]+)秒$"));
@@ -107,8 +106,8 @@ public:
     }
 
     QString LastLogLine() const {
-        const int count = window_->Controls().List2->count();
-        return count > 0 ? window_->Controls().List2->item(count - 1)->text() : QString();
+        const int count = window_->List2->count();
+        return count > 0 ? window_->List2->item(count - 1)->text() : QString();
     }
 
     // Load times of WebBrowser4, the speed test's page loader.

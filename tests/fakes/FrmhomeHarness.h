@@ -57,15 +57,15 @@ struct FrmhomeHarness {
 
     QStringList Log() const {
         QStringList lines;
-        for (int i = 0; i < window->Controls().List2->count(); ++i) {
-            lines << window->Controls().List2->item(i)->text();
+        for (int i = 0; i < window->List2->count(); ++i) {
+            lines << window->List2->item(i)->text();
         }
         return lines;
     }
     QStringList Entries() const {
         QStringList lines;
-        for (int i = 0; i < window->Controls().List1->count(); ++i) {
-            lines << window->Controls().List1->item(i)->text();
+        for (int i = 0; i < window->List1->count(); ++i) {
+            lines << window->List1->item(i)->text();
         }
         return lines;
     }

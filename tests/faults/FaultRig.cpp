@@ -157,9 +157,9 @@ bool RealWebWindow::StartUp() {
 }
 
 void RealWebWindow::SelectEntry(const QString& entry) {
-    window->Controls().List1->clear();
-    window->Controls().List1->addItem(entry);
-    window->Controls().List1->setCurrentRow(0);
+    window->List1->clear();
+    window->List1->addItem(entry);
+    window->List1->setCurrentRow(0);
 }
 
 void RealWebWindow::SetSystemProxy(const QString& server) {
@@ -178,16 +178,16 @@ std::optional<RegValue> RealWebWindow::Setting(const char* name) {
 
 QStringList RealWebWindow::Log() const {
     QStringList lines;
-    for (int i = 0; i < window->Controls().List2->count(); ++i) {
-        lines << window->Controls().List2->item(i)->text();
+    for (int i = 0; i < window->List2->count(); ++i) {
+        lines << window->List2->item(i)->text();
     }
     return lines;
 }
 
 QStringList RealWebWindow::Entries() const {
     QStringList lines;
-    for (int i = 0; i < window->Controls().List1->count(); ++i) {
-        lines << window->Controls().List1->item(i)->text();
+    for (int i = 0; i < window->List1->count(); ++i) {
+        lines << window->List1->item(i)->text();
     }
     return lines;
 }

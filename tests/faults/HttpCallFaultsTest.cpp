@@ -268,16 +268,16 @@ private:
         case Call::VersionFile:
             return rig.window->Form_Load();
         case Call::ListProbe:
-            rig.window->Controls().List1->addItem(QStringLiteral("kept:1"));
-            rig.window->Controls().Command1->click();
+            rig.window->List1->addItem(QStringLiteral("kept:1"));
+            rig.window->Command1->click();
             return true;
         case Call::IpsProbe:
             rig.SelectEntry(kTestedIp + QStringLiteral(":8080"));
-            rig.window->Controls().Command3->click();
+            rig.window->Command3->click();
             return true;
         case Call::SpeedProbe:
             rig.SelectEntry(kTestedIp + QStringLiteral(":%1").arg(ClosedLoopbackPort()));
-            rig.window->Controls().Command8->click();
+            rig.window->Command8->click();
             return true;
         }
         return false;
@@ -325,7 +325,7 @@ private:
         Frmhome& w = *rig.window;
         if (Fails()) {
             EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
-            EXPECT_TRUE(w.Controls().Command1->isEnabled());
+            EXPECT_TRUE(w.Command1->isEnabled());
             EXPECT_EQ(rig.Entries(), QStringList{QStringLiteral("kept:1")});
             if (rig.home) {
                 EXPECT_EQ(RealWebWindow::Count(*rig.home, "/kestrovan.htm"),
@@ -334,10 +334,10 @@ private:
             }
             return;
         }
-        EXPECT_FALSE(w.Controls().Command1->isEnabled());
+        EXPECT_FALSE(w.Command1->isEnabled());
         EXPECT_TRUE(rig.Entries().isEmpty());
         EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("代理获取中......")});
-        ASSERT_TRUE(WaitFor([&] { return w.Controls().Command1->isEnabled(); }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return w.Command1->isEnabled(); }, 10000));
         EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取结束,已成功获取7个. "));
         EXPECT_EQ(rig.Entries().size(), 7);
     }
@@ -346,7 +346,7 @@ private:
         Frmhome& w = *rig.window;
         if (Fails()) {
             EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
-            EXPECT_TRUE(w.Controls().Command3->isEnabled());
+            EXPECT_TRUE(w.Command3->isEnabled());
             if (rig.lookup) {
                 // Qt sends an idempotent request a second time when the first connection closes
                 // without a word; both are probes.
@@ -356,9 +356,9 @@ private:
             }
             return;
         }
-        EXPECT_FALSE(w.Controls().Command3->isEnabled());
+        EXPECT_FALSE(w.Command3->isEnabled());
         EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("归属查询中......")});
-        ASSERT_TRUE(WaitFor([&] { return w.Controls().Command3->isEnabled(); }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return w.Command3->isEnabled(); }, 10000));
         EXPECT_TRUE(rig.LogSince(logBefore).value(1).startsWith(QStringLiteral("查询结束,归属:")));
     }
 
@@ -367,14 +367,14 @@ private:
         if (Fails()) {
             EXPECT_EQ(rig.LogSince(logBefore),
                       QStringList{QStringLiteral("连接服务器失败,请稍候重试. ") + kTestedIp});
-            EXPECT_TRUE(w.Controls().Command8->isEnabled());
-            EXPECT_FALSE(w.Controls().Timer5->isActive());
-            EXPECT_TRUE(w.Controls().Timer1->isActive());
+            EXPECT_TRUE(w.Command8->isEnabled());
+            EXPECT_FALSE(w.Timer5->isActive());
+            EXPECT_TRUE(w.Timer1->isActive());
             EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt) << "nothing was switched";
             return;
         }
-        EXPECT_FALSE(w.Controls().Command8->isEnabled());
-        EXPECT_TRUE(w.Controls().Timer5->isActive());
+        EXPECT_FALSE(w.Command8->isEnabled());
+        EXPECT_TRUE(w.Timer5->isActive());
         EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("测速开始. 测试IP地址 ") + kTestedIp});
         EXPECT_EQ(rig.Setting("ProxyEnable"), RegValue(std::uint32_t{1}));
     }
@@ -382,7 +382,7 @@ private:
     void Measure() {
         const HttpFault& fault = GetParam().fault;
         InstallFault();
-        logBefore = rig.window->Controls().List2->count();
+        logBefore = rig.window->List2->count();
         ResetPeakMemory();
         const qint64 residentBefore = ResidentKiB();
         Heartbeat heartbeat;

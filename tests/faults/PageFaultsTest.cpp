@@ -164,7 +164,7 @@ protected:
             InstallProxyFault();
             break;
         }
-        logBefore = rig.window->Controls().List2->count();
+        logBefore = rig.window->List2->count();
     }
 
     Fault TheFault() const { return GetParam().fault; }
@@ -234,18 +234,18 @@ protected:
         Frmhome& w = *rig.window;
         switch (GetParam().page) {
         case Page::ProxyList:
-            w.Controls().Command1->click();
-            ASSERT_FALSE(w.Controls().Command1->isEnabled()) << "the probe must have answered";
+            w.Command1->click();
+            ASSERT_FALSE(w.Command1->isEnabled()) << "the probe must have answered";
             break;
         case Page::LookupResult:
             rig.SelectEntry(kTestedIp + QStringLiteral(":8080"));
-            w.Controls().Command3->click();
-            ASSERT_FALSE(w.Controls().Command3->isEnabled()) << "the probe must have answered";
+            w.Command3->click();
+            ASSERT_FALSE(w.Command3->isEnabled()) << "the probe must have answered";
             break;
         case Page::ThroughProxy:
             rig.SelectEntry(proxyEntry);
-            w.Controls().Command8->click();
-            ASSERT_FALSE(w.Controls().Command8->isEnabled()) << "the probe must have answered";
+            w.Command8->click();
+            ASSERT_FALSE(w.Command8->isEnabled()) << "the probe must have answered";
             break;
         }
     }
@@ -253,11 +253,11 @@ protected:
     QPushButton* Button() const {
         switch (GetParam().page) {
         case Page::ProxyList:
-            return rig.window->Controls().Command1;
+            return rig.window->Command1;
         case Page::LookupResult:
-            return rig.window->Controls().Command3;
+            return rig.window->Command3;
         case Page::ThroughProxy:
-            return rig.window->Controls().Command8;
+            return rig.window->Command8;
         }
         return nullptr;
     }
@@ -275,8 +275,8 @@ protected:
                 << "the load through the proxy never ended";
         }
         Frmhome& w = *rig.window;
-        ASSERT_FALSE(w.Controls().Command8->isEnabled());
-        ASSERT_TRUE(w.Controls().Timer5->isActive()) << "a failed load leaves the count running";
+        ASSERT_FALSE(w.Command8->isEnabled());
+        ASSERT_TRUE(w.Timer5->isActive()) << "a failed load leaves the count running";
         ASSERT_LT(w.SpeedTest().SpeedTestTicks(), 140.0F);
         while (w.SpeedTest().SpeedTestTicks() < 150) {
             w.SpeedTest().Timer5_Timer();
@@ -331,7 +331,7 @@ protected:
             EXPECT_EQ(log.value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
             EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt) << "the setting before the test is back";
             EXPECT_EQ(rig.Setting("ProxyServer"), std::nullopt);
-            EXPECT_TRUE(rig.window->Controls().Timer1->isActive());
+            EXPECT_TRUE(rig.window->Timer1->isActive());
             break;
         }
         EXPECT_EQ(log.size(), 2) << log.join(u'|').toStdString();
@@ -347,7 +347,7 @@ protected:
 
 TEST_P(PageFault, Ends) {
     const bool large = TheFault() == Fault::FiftyMegabytes || TheFault() == Fault::EndlessBody;
-    QSignalSpy completions(rig.window->Controls().WebBrowser4, &PageLoader::DocumentComplete);
+    QSignalSpy completions(rig.window->WebBrowser4.get(), &PageLoader::DocumentComplete);
     ResetPeakMemory();
     const qint64 residentBefore = ResidentKiB();
     Heartbeat heartbeat;
@@ -437,15 +437,15 @@ TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     never.hang = true;
     silentProxy.SetHandler(QStringLiteral("/ips.asp"), [never](const RecordedRequest&) { return never; });
     rig.SelectEntry(QStringLiteral("127.0.0.1:%1").arg(silentProxy.Port()));
-    const int logBefore = rig.window->Controls().List2->count();
+    const int logBefore = rig.window->List2->count();
     Heartbeat heartbeat;
     heartbeat.Start();
     QElapsedTimer clock;
     clock.start();
 
-    rig.window->Controls().Command8->click();
-    ASSERT_FALSE(rig.window->Controls().Command8->isEnabled());
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Controls().Command8->isEnabled(); }, 20000));
+    rig.window->Command8->click();
+    ASSERT_FALSE(rig.window->Command8->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command8->isEnabled(); }, 20000));
 
     const qint64 elapsed = clock.elapsed();
     RecordProperty("elapsed_ms", static_cast<int>(elapsed));
@@ -458,7 +458,7 @@ TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     ASSERT_EQ(silentProxy.Requests().size(), 1) << "the page went to the proxy under test";
     EXPECT_EQ(silentProxy.Requests().front().Path(), "/ips.asp");
     EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt);
-    EXPECT_TRUE(rig.window->Controls().Timer1->isActive());
+    EXPECT_TRUE(rig.window->Timer1->isActive());
 }
 
 // --- the page loaded at start-up and never read
@@ -524,13 +524,12 @@ TEST(FaultSlow, HungListPageEndsTheFetchAtTheTransferTimeout) {
     rig.home->SetHandler(QStringLiteral("/kestrovan.htm"), [good, hang](const RecordedRequest& request) {
         return request.HasHeader("If-Modified-Since") ? good : hang;
     });
-    const int logBefore = rig.window->Controls().List2->count();
+    const int logBefore = rig.window->List2->count();
     QElapsedTimer clock;
     clock.start();
 
-    rig.window->Controls().Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Controls().Command1->isEnabled(); },
-                        kPageTransferTimeoutMs + 10000));
+    rig.window->Command1->click();
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); }, kPageTransferTimeoutMs + 10000));
 
     EXPECT_GE(clock.elapsed(), kPageTransferTimeoutMs - 1000); // a coarse timer
     EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取失败,未找到代理列表."));
@@ -545,16 +544,16 @@ TEST_P(UnusableProxyAddress, IsNotBypassedByADirectLoad) {
     ASSERT_TRUE(rig.StartUp());
     rig.window->show();
     rig.SelectEntry(QString::fromLatin1(GetParam()));
-    const int logBefore = rig.window->Controls().List2->count();
+    const int logBefore = rig.window->List2->count();
 
-    rig.window->Controls().Command8->click();
-    ASSERT_FALSE(rig.window->Controls().Command8->isEnabled());
+    rig.window->Command8->click();
+    ASSERT_FALSE(rig.window->Command8->isEnabled());
     QTest::qWait(500);
-    ASSERT_FALSE(rig.window->Controls().Command8->isEnabled()) << "no result can have come";
+    ASSERT_FALSE(rig.window->Command8->isEnabled()) << "no result can have come";
     while (rig.window->SpeedTest().SpeedTestTicks() < 150) {
         rig.window->SpeedTest().Timer5_Timer();
     } // the next tick is the 151st
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Controls().Command8->isEnabled(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command8->isEnabled(); }, 5000));
 
     EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
     EXPECT_EQ(RealWebWindow::Count(*rig.lookup, "/ips.asp"), 0) << "the result page was loaded direct";
@@ -582,8 +581,8 @@ TEST(FaultLargePage, ListPageNearTheCapIsParsedWithoutStallingTheWindow) {
     Heartbeat heartbeat;
     heartbeat.Start();
 
-    rig.window->Controls().Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Controls().Command1->isEnabled(); }, 20000));
+    rig.window->Command1->click();
+    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); }, 20000));
 
     EXPECT_EQ(rig.Entries().size(), 990);
     RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));

@@ -77,9 +77,9 @@ protected:
 
     // The status line after the monitor's next tick.
     QString StatusAfterTick() {
-        rig->window->Controls().lblproxymsg->setText(QString());
-        WaitFor([&] { return !rig->window->Controls().lblproxymsg->text().isEmpty(); }, 3000);
-        return rig->window->Controls().lblproxymsg->text();
+        rig->window->lblproxymsg->setText(QString());
+        WaitFor([&] { return !rig->window->lblproxymsg->text().isEmpty(); }, 3000);
+        return rig->window->lblproxymsg->text();
     }
 
     // Clicks the button; how long the window thread was held by the click.
@@ -127,9 +127,9 @@ TEST_F(FaultStore, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     OpenWindow();
     EXPECT_EQ(StatusAfterTick(), kOff) << "readers are not held by a writer";
     rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
-    const int logBefore = rig->window->Controls().List2->count();
+    const int logBefore = rig->window->List2->count();
 
-    const qint64 held = TimedClick(rig->window->Controls().Command5);
+    const qint64 held = TimedClick(rig->window->Command5);
     RecordProperty("held_ms", static_cast<int>(held));
 
     EXPECT_LT(held, kLockedSwitchMaxMs) << "the window stood still while the store was locked";
@@ -139,7 +139,7 @@ TEST_F(FaultStore, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     EXPECT_EQ(StatusAfterTick(), kOff);
 
     locker.Release();
-    EXPECT_LT(TimedClick(rig->window->Controls().Command5), kQuickMs);
+    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
     EXPECT_EQ(rig->Setting("ProxyServer"), RegValue(std::string("127.0.0.1:8080")));
     EXPECT_EQ(StatusAfterTick(), QStringLiteral("代理状态:启用 127.0.0.1:8080"));
 }
@@ -157,8 +157,7 @@ TEST_F(FaultStore, ExclusiveLockElsewhereKeepsTheMonitorTurning) {
 
     RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));
     EXPECT_LT(heartbeat.MaxGapMs(), kLockedTickMaxMs) << "each tick waits for the lock";
-    EXPECT_EQ(rig->window->Controls().lblproxymsg->text(), kOnWithoutServer)
-        << "reads that fail count as empty";
+    EXPECT_EQ(rig->window->lblproxymsg->text(), kOnWithoutServer) << "reads that fail count as empty";
     locker.Release();
     EXPECT_EQ(StatusAfterTick(), kOff);
 }
@@ -175,10 +174,10 @@ TEST_F(FaultStore, DamagedStoreReadsAsEmptyAndIsNeverWritten) {
     OpenWindow();
     EXPECT_EQ(StatusAfterTick(), kOnWithoutServer) << "failed reads count as empty";
     rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
-    const int logBefore = rig->window->Controls().List2->count();
+    const int logBefore = rig->window->List2->count();
 
-    EXPECT_LT(TimedClick(rig->window->Controls().Command5), kQuickMs);
-    EXPECT_LT(TimedClick(rig->window->Controls().Command6), kQuickMs);
+    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
+    EXPECT_LT(TimedClick(rig->window->Command6), kQuickMs);
 
     EXPECT_EQ(rig->LogSince(logBefore), QStringList());
     EXPECT_EQ(FileBytes(path), before) << "a damaged store is left as it is";
@@ -199,15 +198,15 @@ TEST_F(FaultStore, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
     int proxied = 0;
     QObject::connect(&proxy, &SlowProxy::RequestHandled, [&](const QByteArray&, int) { ++proxied; });
     rig->SelectEntry(QStringLiteral("127.0.0.1:%1").arg(proxy.Port()));
-    const int logBefore = rig->window->Controls().List2->count();
+    const int logBefore = rig->window->List2->count();
 
-    rig->window->Controls().Command8->click();
-    ASSERT_FALSE(rig->window->Controls().Command8->isEnabled());
+    rig->window->Command8->click();
+    ASSERT_FALSE(rig->window->Command8->isEnabled());
     QTest::qWait(500);
     while (rig->window->SpeedTest().SpeedTestTicks() < 150) {
         rig->window->SpeedTest().Timer5_Timer();
     } // the next tick is the 151st
-    ASSERT_TRUE(WaitFor([&] { return rig->window->Controls().Command8->isEnabled(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return rig->window->Command8->isEnabled(); }, 5000));
 
     EXPECT_EQ(rig->LogSince(logBefore).value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."))
         << "a page that came past the proxy under test is no measure of it";
@@ -228,7 +227,7 @@ TEST_F(FaultStore, ReadOnlyStoreFileStillShowsItsStateAndIsNotChanged) {
     EXPECT_EQ(StatusAfterTick(), kOff) << "a read-only store is still read";
     rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
 
-    EXPECT_LT(TimedClick(rig->window->Controls().Command5), kQuickMs);
+    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
 
     EXPECT_EQ(FileBytes(path), before);
     EXPECT_EQ(rig->Setting("ProxyServer"), std::nullopt);

@@ -128,7 +128,7 @@ TEST(SecurityStore, TheWindowsFirstSwitchCreatesAnOwnerOnlyStore) {
     EXPECT_FALSE(QFile::exists(path)) << "start-up writes nothing";
     rig.SelectEntry(QStringLiteral("127.0.0.1:8080"));
 
-    rig.window->Controls().Command5->click();
+    rig.window->Command5->click();
 
     EXPECT_EQ(rig.Setting("ProxyServer"), RegValue(std::string("127.0.0.1:8080")));
     EXPECT_EQ(Mode(path), 0600u);
@@ -206,10 +206,9 @@ protected:
     void TearDown() override { QObject::disconnect(connect); }
 
     void Select(const QString& entry) {
-        const QList<QListWidgetItem*> found =
-            rig.window->Controls().List1->findItems(entry, Qt::MatchExactly);
+        const QList<QListWidgetItem*> found = rig.window->List1->findItems(entry, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << entry.toStdString();
-        rig.window->Controls().List1->setCurrentItem(found.front());
+        rig.window->List1->setCurrentItem(found.front());
     }
 
     // Presses a button and waits until it is enabled again.
@@ -231,16 +230,16 @@ protected:
 TEST_F(SecurityHostileSites, OnlyTheBaseAddressesAndTheProxyUnderTestAreEverAsked) {
     ASSERT_TRUE(rig.window->Form_Load());
     rig.window->show();
-    RunOperation(rig.window->Controls().Command1);
+    RunOperation(rig.window->Command1);
     ASSERT_EQ(rig.Entries(), entries);
     Select(QStringLiteral("@127.0.0.1:%1/#").arg(sentinel.Port()));
-    RunOperation(rig.window->Controls().Command3);
+    RunOperation(rig.window->Command3);
     Select(QStringLiteral("127.0.0.1:%1").arg(sentinel.Port()));
-    rig.window->Controls().Command5->click(); // switched on, never contacted by the program itself
-    rig.window->Controls().Command6->click();
-    RunOperation(rig.window->Controls().Command3);
+    rig.window->Command5->click(); // switched on, never contacted by the program itself
+    rig.window->Command6->click();
+    RunOperation(rig.window->Command3);
     Select(proxyEntry);
-    RunOperation(rig.window->Controls().Command8);
+    RunOperation(rig.window->Command8);
     QTest::qWait(1200); // a tick of the monitor, and time for anything a page might still start
 
     EXPECT_TRUE(rig.LogSince(0).filter(QStringLiteral("测速结束,延时:")).size() == 1)
@@ -270,11 +269,11 @@ TEST_F(SecurityHostileSites, ExportWritesTheChosenFileAndNothingElse) {
     const QString savedDir = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(root.filePath(QStringLiteral("work/chosen"))));
     ASSERT_TRUE(rig.window->Form_Load());
-    RunOperation(rig.window->Controls().Command1);
+    RunOperation(rig.window->Command1);
     const QStringList before = Tree(root.path());
     rig.saveDialog.QueueAnswer(chosen);
 
-    rig.window->Controls().Command2->click();
+    rig.window->Command2->click();
 
     QDir::setCurrent(savedDir);
     QStringList after = Tree(root.path());

@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(w.rig.StartUp());
         w.rig.window->show();
-        logBefore = w.rig.window->Controls().List2->count();
+        logBefore = w.rig.window->List2->count();
         // The start-up loads the advertising page from the same site without waiting for it.
         ASSERT_TRUE(
             WaitFor([&] { return RealWebWindow::Count(*w.rig.home, "/Advertising.htm") == 1; }, 5000));
@@ -41,12 +41,11 @@ protected:
     // Clicks Command1 and waits until the fetch has ended (the button is enabled again).
     void FetchAndWait() {
         Frmhome& window = *w.rig.window;
-        window.Controls().Command1->click();
-        ASSERT_FALSE(window.Controls().Command1->isEnabled()) << "the probe must have answered";
+        window.Command1->click();
+        ASSERT_FALSE(window.Command1->isEnabled()) << "the probe must have answered";
         EXPECT_TRUE(w.rig.Entries().isEmpty()) << "the old list is cleared when the load starts";
         EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{kFetching});
-        ASSERT_TRUE(WaitFor([&] { return window.Controls().Command1->isEnabled(); }, 10000))
-            << "the fetch never ended";
+        ASSERT_TRUE(WaitFor([&] { return window.Command1->isEnabled(); }, 10000)) << "the fetch never ended";
     }
 
     StoreWindow w;
@@ -65,7 +64,7 @@ TEST_P(FetchRoute, FillsTheListWithExactlyTwoLogLines) {
             return;
         }
     }
-    w.rig.window->Controls().List1->addItem(QStringLiteral("old:1"));
+    w.rig.window->List1->addItem(QStringLiteral("old:1"));
 
     FetchAndWait();
 
@@ -89,9 +88,7 @@ TEST_P(FetchRoute, FillsTheListWithExactlyTwoLogLines) {
 
     // The browser is cleared once the list has been taken.
     ASSERT_TRUE(WaitFor(
-        [&] {
-            return !w.rig.window->Controls().WebBrowser1->BodyText().value_or(QString()).contains(u"8080");
-        },
+        [&] { return !w.rig.window->WebBrowser1.get()->BodyText().value_or(QString()).contains(u"8080"); },
         5000));
 }
 
@@ -111,7 +108,7 @@ TEST_F(FetchEndToEnd, ListWithoutThe8080MarkerEndsTheFetchAndAllowsAnother) {
 
     // The button works again: a list with the marker is fetched as usual.
     w.rig.home->ServeHomeSite(DemoContent());
-    logBefore = w.rig.window->Controls().List2->count();
+    logBefore = w.rig.window->List2->count();
     FetchAndWait();
     EXPECT_EQ(w.rig.LogSince(logBefore).value(1), QStringLiteral("代理获取结束,已成功获取7个. "));
     EXPECT_EQ(w.rig.Entries(), DemoContent::DefaultProxyEntries());
@@ -124,15 +121,15 @@ TEST_F(FetchEndToEnd, HomeSiteDownLogsTheFailureEvenWithAProxyThatWouldAnswer) {
     if (IsSkipped()) {
         return;
     }
-    w.rig.window->Controls().List1->addItem(QStringLiteral("kept:1"));
+    w.rig.window->List1->addItem(QStringLiteral("kept:1"));
     w.rig.StopHome();
-    QSignalSpy loads(w.rig.window->Controls().WebBrowser1, &PageLoader::DocumentComplete);
+    QSignalSpy loads(w.rig.window->WebBrowser1.get(), &PageLoader::DocumentComplete);
 
-    w.rig.window->Controls().Command1->click();
+    w.rig.window->Command1->click();
 
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
     EXPECT_EQ(w.rig.Entries(), QStringList{QStringLiteral("kept:1")});
-    EXPECT_TRUE(w.rig.window->Controls().Command1->isEnabled());
+    EXPECT_TRUE(w.rig.window->Command1->isEnabled());
     QTest::qWait(200);
     EXPECT_EQ(loads.count(), 0) << "no page load after a failed probe";
 }

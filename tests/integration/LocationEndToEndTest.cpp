@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(w.rig.StartUp());
         w.rig.window->show();
-        logBefore = w.rig.window->Controls().List2->count();
+        logBefore = w.rig.window->List2->count();
         w.rig.lookup->ClearRequests();
     }
 
@@ -54,11 +54,10 @@ TEST_P(LocationOfIp, LogsTheTextBetweenTheMarkers) {
     Frmhome& window = *w.rig.window;
     w.rig.SelectEntry(c.ip + QStringLiteral(":8080"));
 
-    window.Controls().Command3->click();
-    ASSERT_FALSE(window.Controls().Command3->isEnabled()) << "the probe must have answered";
+    window.Command3->click();
+    ASSERT_FALSE(window.Command3->isEnabled()) << "the probe must have answered";
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{kQuerying});
-    ASSERT_TRUE(WaitFor([&] { return window.Controls().Command3->isEnabled(); }, 10000))
-        << "the query never ended";
+    ASSERT_TRUE(WaitFor([&] { return window.Command3->isEnabled(); }, 10000)) << "the query never ended";
 
     EXPECT_EQ(w.rig.LogSince(logBefore),
               QStringList({kQuerying, QStringLiteral("查询结束,归属:") + c.location}));
@@ -87,12 +86,12 @@ TEST_F(LocationEndToEnd, ServiceDownLogsTheFailureAndStaysIdle) {
     Frmhome& window = *w.rig.window;
     w.rig.SelectEntry(QStringLiteral("127.0.0.1:8080"));
     w.rig.StopLookup();
-    QSignalSpy loads(window.Controls().WebBrowser3, &PageLoader::DocumentComplete);
+    QSignalSpy loads(window.WebBrowser3.get(), &PageLoader::DocumentComplete);
 
-    window.Controls().Command3->click();
+    window.Command3->click();
 
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
-    EXPECT_TRUE(window.Controls().Command3->isEnabled());
+    EXPECT_TRUE(window.Command3->isEnabled());
     QTest::qWait(200);
     EXPECT_EQ(loads.count(), 0) << "no result page is asked for";
     EXPECT_TRUE(w.rig.sleeper.Pauses().empty());

@@ -55,7 +55,7 @@ TEST_F(RegToolSwitch, ChangesMadeByTheToolShowWithinOneSecond) {
          QStringLiteral("代理状态:启用 ")},
         {add("ProxyEnable", "REG_SZ", QStringLiteral("0")), QStringLiteral("代理状态:关闭")},
     };
-    QLabel* status = w.rig.window->Controls().lblproxymsg;
+    QLabel* status = w.rig.window->lblproxymsg;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.arguments.join(u' ').toStdString());
         const RegToolResult result = w.RunRegTool(step.arguments);
@@ -71,7 +71,7 @@ TEST_F(RegToolSwitch, WhatTheWindowSwitchesTheToolReadsBack) {
     const QStringList query{QStringLiteral("query"), kSettingsKeyShort};
 
     w.rig.SelectEntry(QStringLiteral("127.0.0.1:8080"));
-    window.Controls().Command5->click();
+    window.Command5->click();
     RegToolResult result = w.RunRegTool(query);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, QStringLiteral("\n%1\n    ProxyEnable    REG_DWORD    0x1\n"
@@ -80,13 +80,13 @@ TEST_F(RegToolSwitch, WhatTheWindowSwitchesTheToolReadsBack) {
 
     // A second enable replaces the server whole.
     w.rig.SelectEntry(QStringLiteral("127.0.0.2:3128"));
-    window.Controls().Command5->click();
+    window.Command5->click();
     result = w.RunRegTool(query);
     EXPECT_EQ(result.out, QStringLiteral("\n%1\n    ProxyEnable    REG_DWORD    0x1\n"
                                          "    ProxyServer    REG_SZ    127.0.0.2:3128\n\n")
                               .arg(kSettingsKeyLong));
 
-    window.Controls().Command6->click();
+    window.Command6->click();
     result = w.RunRegTool(query);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out,

@@ -42,7 +42,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(w.rig.StartUp());
         w.rig.window->show();
-        logBefore = w.rig.window->Controls().List2->count();
+        logBefore = w.rig.window->List2->count();
         resultUrl = w.rig.endpoints.LocationResultPage(kTestedIp);
     }
 
@@ -65,15 +65,15 @@ protected:
     // Clicks Command8: the test runs with the store switched to the proxy under test.
     void StartTest() {
         Frmhome& window = *w.rig.window;
-        window.Controls().Command8->click();
-        ASSERT_FALSE(window.Controls().Command8->isEnabled()) << "the probe must have answered";
+        window.Command8->click();
+        ASSERT_FALSE(window.Command8->isEnabled()) << "the probe must have answered";
         EXPECT_EQ(w.Read("ProxyServer"), RegValue(tested.toStdString()));
         EXPECT_EQ(w.Read("ProxyEnable"), RegValue(std::uint32_t{1}));
         EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{kStarted});
     }
 
     bool WaitForTheEnd(int timeoutMs) {
-        return WaitFor([&] { return w.rig.window->Controls().Command8->isEnabled(); }, timeoutMs);
+        return WaitFor([&] { return w.rig.window->Command8->isEnabled(); }, timeoutMs);
     }
 
     StoreWindow w{qEnvironmentVariable(kProgramConfig)};
@@ -230,7 +230,7 @@ protected:
 
     void EndInTheWindow(End end) {
         Frmhome& window = *w.rig.window;
-        QSignalSpy loads(window.Controls().WebBrowser4, &PageLoader::DocumentComplete);
+        QSignalSpy loads(window.WebBrowser4.get(), &PageLoader::DocumentComplete);
         const QString victim = w.configPath + QStringLiteral("/victim.txt");
         if (end == End::CompletedOverALink) {
             WriteText(victim, "not the journal\n");
@@ -254,7 +254,7 @@ protected:
             }
             // The refused load has ended without the marker; the count then runs on to the limit.
             ASSERT_TRUE(WaitFor([&] { return loads.contains(QVariantList{resultUrl}); }, 5000));
-            ASSERT_FALSE(window.Controls().Command8->isEnabled());
+            ASSERT_FALSE(window.Command8->isEnabled());
             ASSERT_LT(window.SpeedTest().SpeedTestTicks(), 140.0F);
             while (window.SpeedTest().SpeedTestTicks() < 148) {
                 window.SpeedTest().Timer5_Timer();
@@ -265,7 +265,7 @@ protected:
         }
         EXPECT_EQ(w.rig.LogSince(logBefore).size(), 2);
         EXPECT_EQ(window.ProxySwitch().CurrentProxy(), tested);
-        EXPECT_FALSE(window.Controls().Timer5->isActive());
+        EXPECT_FALSE(window.Timer5->isActive());
         EXPECT_FALSE(QFileInfo(w.journalPath).exists() || QFileInfo(w.journalPath).isSymLink());
         if (end == End::CompletedOverALink) {
             EXPECT_EQ(ReadText(victim), "not the journal\n") << "the journal was written through a link";
@@ -433,8 +433,8 @@ TEST_F(SpeedTestEndToEnd, AnotherProgramsTestStopsThisOneBeforeItSwitches) {
     ASSERT_TRUE(otherTest.tryLock(0));
     w.Put("ProxyServer", kSomeoneElses);
     SelectDeadPort();
-    w.rig.window->Controls().Command8->click();
-    EXPECT_TRUE(w.rig.window->Controls().Command8->isEnabled());
+    w.rig.window->Command8->click();
+    EXPECT_TRUE(w.rig.window->Command8->isEnabled());
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("另一个程序正在测速,本次测速未进行.")});
     EXPECT_EQ(w.Read("ProxyServer"), RegValue(kSomeoneElses));
     EXPECT_FALSE(QFile::exists(w.journalPath));

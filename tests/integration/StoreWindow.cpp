@@ -76,7 +76,7 @@ RegToolResult StoreWindow::RunRegTool(const QStringList& arguments) {
 }
 
 QString StoreWindow::StatusAfterTick() {
-    QLabel* status = rig.window->Controls().lblproxymsg;
+    QLabel* status = rig.window->lblproxymsg;
     status->setText(QString());
     WaitFor([&] { return !status->text().isEmpty(); }, 3000);
     return status->text();

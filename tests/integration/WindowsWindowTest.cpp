@@ -57,12 +57,10 @@ protected:
     std::optional<RegValue> Read(const char* name) {
         return platform->registryReader->ReadValue(kHkeyCurrentUser, kSettings, name);
     }
-    QString LastLog() const {
-        return window->Controls().List2->item(window->Controls().List2->count() - 1)->text();
-    }
+    QString LastLog() const { return window->List2->item(window->List2->count() - 1)->text(); }
     void Select(int row) {
-        const QRect rect = window->Controls().List1->visualItemRect(window->Controls().List1->item(row));
-        QTest::mouseClick(window->Controls().List1->viewport(), Qt::LeftButton, {}, rect.center());
+        const QRect rect = window->List1->visualItemRect(window->List1->item(row));
+        QTest::mouseClick(window->List1->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     std::unique_ptr<NativePlatform> platform = CreateNativePlatform();
@@ -82,40 +80,37 @@ TEST_F(WindowsWindow, FetchEnableSpeedTestAndLocationQuery) {
     ASSERT_TRUE(window->Form_Load());
     window->show();
 
-    window->Controls().Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return window->Controls().Command1->isEnabled(); }, 20000))
-        << "fetch never ended";
-    ASSERT_EQ(window->Controls().List1->count(), 7);
-    const QString first = window->Controls().List1->item(0)->text();
+    window->Command1->click();
+    ASSERT_TRUE(WaitFor([&] { return window->Command1->isEnabled(); }, 20000)) << "fetch never ended";
+    ASSERT_EQ(window->List1->count(), 7);
+    const QString first = window->List1->item(0)->text();
 
     Select(0);
-    window->Controls().Command5->click();
+    window->Command5->click();
     EXPECT_EQ(Read("ProxyServer"), RegValue(first.toStdString()));
     EXPECT_EQ(Read("ProxyEnable"), RegValue(std::uint32_t{1}));
     const QString status = QStringLiteral("代理状态:启用 ") + first;
-    EXPECT_TRUE(WaitFor([&] { return window->Controls().lblproxymsg->text() == status; }, 3000))
-        << window->Controls().lblproxymsg->text().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return window->lblproxymsg->text() == status; }, 3000))
+        << window->lblproxymsg->text().toStdString();
 
     // The speed test goes through the real proxy and gives the prior setting back.
-    window->Controls().List1->addItem(proxy);
-    Select(window->Controls().List1->count() - 1);
-    window->Controls().Command8->click();
-    ASSERT_FALSE(window->Controls().Command8->isEnabled()) << "the probe must have answered";
+    window->List1->addItem(proxy);
+    Select(window->List1->count() - 1);
+    window->Command8->click();
+    ASSERT_FALSE(window->Command8->isEnabled()) << "the probe must have answered";
     EXPECT_EQ(Read("ProxyServer"), RegValue(proxy.toStdString()));
-    ASSERT_TRUE(WaitFor([&] { return window->Controls().Command8->isEnabled(); }, 20000))
-        << "speed test never ended";
+    ASSERT_TRUE(WaitFor([&] { return window->Command8->isEnabled(); }, 20000)) << "speed test never ended";
     EXPECT_TRUE(LastLog().startsWith(QStringLiteral("测速结束,延时:"))) << LastLog().toStdString();
     EXPECT_EQ(Read("ProxyServer"), RegValue(first.toStdString()));
     EXPECT_EQ(Read("ProxyEnable"), RegValue(std::uint32_t{1}));
 
     // The result page is GBK; the code-page decoder reads it. The proxy in force is the first
     // entry, which nothing serves: the query goes direct once the proxy is off.
-    window->Controls().Command6->click();
+    window->Command6->click();
     EXPECT_EQ(Read("ProxyEnable"), RegValue(std::uint32_t{0}));
-    window->Controls().Command3->click();
-    ASSERT_FALSE(window->Controls().Command3->isEnabled()) << "the probe must have answered";
-    ASSERT_TRUE(WaitFor([&] { return window->Controls().Command3->isEnabled(); }, 20000))
-        << "query never ended";
+    window->Command3->click();
+    ASSERT_FALSE(window->Command3->isEnabled()) << "the probe must have answered";
+    ASSERT_TRUE(WaitFor([&] { return window->Command3->isEnabled(); }, 20000)) << "query never ended";
     EXPECT_EQ(LastLog(), QStringLiteral("查询结束,归属:本机地址 (回环)"));
 }
 

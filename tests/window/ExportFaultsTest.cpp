@@ -27,7 +27,7 @@ const char* const kExportToNames[] = {"FileInReadOnlyFolder", "DevNull", "PipeWi
 class ExportTargets : public ExportTest, public ::testing::WithParamInterface<ExportTo> {};
 
 TEST_P(ExportTargets, WriteWhatIsThereWithoutReplacingIt) {
-    W().Controls().List1->addItems(kThreeEntries);
+    W().List1->addItems(kThreeEntries);
     const QByteArray exported = kThreeEntries.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
     QString path = Target();
     QFile reader;
@@ -53,7 +53,7 @@ TEST_P(ExportTargets, WriteWhatIsThereWithoutReplacingIt) {
         break;
     }
     h.saveDialog.QueueAnswer(path);
-    W().Controls().Command2->click();
+    W().Command2->click();
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const bool fails = GetParam() == ExportTo::PipeWithoutReader;
@@ -122,9 +122,9 @@ const ShortWriteCase kShortWrites[] = {
          for (int i = 0; i < 500; ++i) {
              entries << QStringLiteral("10.0.%1.%2:8080").arg(i / 250).arg(i % 250);
          }
-         h.window->Controls().List1->addItems(entries);
+         h.window->List1->addItems(entries);
          h.saveDialog.QueueAnswer(path);
-         h.window->Controls().Command2->click();
+         h.window->Command2->click();
          return !h.Log().contains(kExportFailed);
      }},
     {"SpeedTestJournal", "speedtest.journal",

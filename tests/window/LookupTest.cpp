@@ -27,16 +27,16 @@ protected:
     void StartQuery(const QString& ip = QStringLiteral("1.2.3.4")) {
         SelectEntry(ip + QStringLiteral(":80"));
         h.http.SetBody(h.endpoints.IpsProbe(), QStringLiteral("ok"));
-        W().Controls().Command3->click();
-        ASSERT_FALSE(W().Controls().Command3->isEnabled());
+        W().Command3->click();
+        ASSERT_FALSE(W().Command3->isEnabled());
     }
 };
 
 TEST_F(LocationQueryTest, WithoutSelectionOnlyAsksForOne) {
-    W().Controls().Command3->click();
+    W().Command3->click();
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("您未选择需要查询归属的IP地址，请选择！")});
     EXPECT_TRUE(NewUrls().isEmpty()) << "no probe";
-    EXPECT_TRUE(W().Controls().Command3->isEnabled());
+    EXPECT_TRUE(W().Command3->isEnabled());
 }
 
 TEST_F(LocationQueryTest, SilentServiceLeavesTheQueryIdle) {
@@ -44,11 +44,11 @@ TEST_F(LocationQueryTest, SilentServiceLeavesTheQueryIdle) {
     h.http.Fail(h.endpoints.IpsProbe());
     const qsizetype navigationsBefore = h.WebBrowser(3).Navigations().size();
 
-    W().Controls().Command3->click();
+    W().Command3->click();
 
     EXPECT_EQ(NewUrls(), QStringList{kLookupBase + QStringLiteral("/ips.asp")});
     EXPECT_EQ(NewLog(), QStringList{kProbeFailed});
-    EXPECT_TRUE(W().Controls().Command3->isEnabled());
+    EXPECT_TRUE(W().Command3->isEnabled());
     EXPECT_EQ(h.WebBrowser(3).Navigations().size(), navigationsBefore);
 }
 
@@ -64,8 +64,8 @@ TEST_F(LocationQueryTest, ResultPageGivesTheTextBetweenTheMarkers) {
     EXPECT_EQ(NewLog(), (QStringList{QStringLiteral("归属查询中......"),
                                      QStringLiteral("查询结束,归属: 广东省深圳市 电信\n")}));
     EXPECT_EQ(h.WebBrowser(3).Navigations().last(), kBlank);
-    EXPECT_TRUE(W().Controls().Command3->isEnabled());
-    EXPECT_EQ(W().focusWidget(), W().Controls().Command3);
+    EXPECT_TRUE(W().Command3->isEnabled());
+    EXPECT_EQ(W().focusWidget(), W().Command3);
 
     // The blank page that follows is ignored.
     h.WebBrowser(3).Complete(kBlank, QString());
@@ -80,7 +80,7 @@ TEST_F(LocationQueryTest, HostileIpCannotChangeTheAddress) {
     // The encoded address is the one recognised as the result page.
     h.WebBrowser(3).Complete(expected, QStringLiteral("Bad Request"));
     EXPECT_EQ(NewLog().last(), QStringLiteral("查询失败,未找到归属信息."));
-    EXPECT_TRUE(W().Controls().Command3->isEnabled());
+    EXPECT_TRUE(W().Command3->isEnabled());
 }
 
 TEST_F(LocationQueryTest, OrdinaryHostNamesStayUnchanged) {
@@ -110,19 +110,19 @@ TEST_P(QueryCompletion, EndsTheQueryOnlyForTheResultPage) {
     switch (c.outcome) {
     case Outcome::Ignored:
         EXPECT_EQ(log.size(), 1);
-        EXPECT_FALSE(W().Controls().Command3->isEnabled());
+        EXPECT_FALSE(W().Command3->isEnabled());
         EXPECT_TRUE(h.sleeper.Pauses().empty());
         break;
     case Outcome::Failed:
         EXPECT_EQ(log, (QStringList{QStringLiteral("归属查询中......"),
                                     QStringLiteral("查询失败,未找到归属信息.")}));
-        EXPECT_TRUE(W().Controls().Command3->isEnabled());
+        EXPECT_TRUE(W().Command3->isEnabled());
         EXPECT_TRUE(h.sleeper.Pauses().empty());
         break;
     case Outcome::Found:
         ASSERT_EQ(log.size(), 2);
         EXPECT_TRUE(log[1].startsWith(QStringLiteral("查询结束,归属:")));
-        EXPECT_TRUE(W().Controls().Command3->isEnabled());
+        EXPECT_TRUE(W().Command3->isEnabled());
         EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
         break;
     }
@@ -156,7 +156,7 @@ TEST_F(LocationQueryTest, CompletionWhileIdleIsIgnored) {
     h.WebBrowser(3).Complete(ResultUrl(QStringLiteral("1.2.3.4")), QStringLiteral("error"));
     EXPECT_TRUE(NewLog().isEmpty());
     EXPECT_TRUE(h.sleeper.Pauses().empty());
-    EXPECT_TRUE(W().Controls().Command3->isEnabled());
+    EXPECT_TRUE(W().Command3->isEnabled());
 }
 
 // --- speed test
@@ -167,7 +167,7 @@ class SpeedTestTest : public StartedWindowTest {
 protected:
     void Ticks(int count) {
         for (int i = 0; i < count; ++i) {
-            QMetaObject::invokeMethod(W().Controls().Timer5, "timeout", Qt::DirectConnection);
+            QMetaObject::invokeMethod(W().Timer5, "timeout", Qt::DirectConnection);
         }
     }
     QString ResultUrl() const { return kLookupBase + QStringLiteral("/ips.asp?ip=1.2.3.4&action=2"); }
@@ -175,40 +175,40 @@ protected:
     void StartTest() {
         SelectEntry(QStringLiteral("1.2.3.4:8080"));
         h.http.SetBody(h.endpoints.CityProbe(), QStringLiteral("ok"));
-        W().Controls().Command8->click();
-        ASSERT_FALSE(W().Controls().Command8->isEnabled());
+        W().Command8->click();
+        ASSERT_FALSE(W().Command8->isEnabled());
     }
     void CompleteResultPage() {
         h.WebBrowser(4).Complete(ResultUrl(), ResultPageText(QStringLiteral("北京")));
     }
 
     void ExpectIdleAfterTest() {
-        EXPECT_TRUE(W().Controls().Command8->isEnabled());
-        EXPECT_FALSE(W().Controls().Timer5->isActive());
-        EXPECT_TRUE(W().Controls().Timer1->isActive());
+        EXPECT_TRUE(W().Command8->isEnabled());
+        EXPECT_FALSE(W().Timer5->isActive());
+        EXPECT_TRUE(W().Timer1->isActive());
         EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("1.2.3.4:8080"));
         EXPECT_EQ(h.WebBrowser(4).Navigations().last(), kBlank);
     }
 };
 
 TEST_F(SpeedTestTest, WithoutSelectionOnlyAsksForOne) {
-    W().Controls().Command8->click();
+    W().Command8->click();
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("您未选择需要测试的IP地址，请选择！")});
     EXPECT_TRUE(NewUrls().isEmpty());
     EXPECT_TRUE(h.registry.Calls().empty());
-    EXPECT_TRUE(W().Controls().Command8->isEnabled());
+    EXPECT_TRUE(W().Command8->isEnabled());
 }
 
 TEST_F(SpeedTestTest, SilentServiceNamesTheIpAndSwitchesNothing) {
     SelectEntry(QStringLiteral("1.2.3.4:8080"));
     h.http.Fail(h.endpoints.CityProbe());
-    W().Controls().Command8->click();
+    W().Command8->click();
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("连接服务器失败,请稍候重试. 1.2.3.4")});
     EXPECT_TRUE(h.registry.Calls().empty());
     EXPECT_EQ(h.internetSettings.Notifications(), 0);
-    EXPECT_TRUE(W().Controls().Command8->isEnabled());
-    EXPECT_FALSE(W().Controls().Timer5->isActive());
-    EXPECT_TRUE(W().Controls().Timer1->isActive());
+    EXPECT_TRUE(W().Command8->isEnabled());
+    EXPECT_FALSE(W().Timer5->isActive());
+    EXPECT_TRUE(W().Timer1->isActive());
     EXPECT_TRUE(W().ProxySwitch().CurrentProxy().isEmpty());
 }
 
@@ -219,8 +219,8 @@ TEST_F(SpeedTestTest, StartSwitchesToTheTestedProxyAndPausesTheMonitor) {
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("1.2.3.4:8080")));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, std::string("\x01\0\0\0", 4)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
-    EXPECT_TRUE(W().Controls().Timer5->isActive());
-    EXPECT_FALSE(W().Controls().Timer1->isActive());
+    EXPECT_TRUE(W().Timer5->isActive());
+    EXPECT_FALSE(W().Timer1->isActive());
     EXPECT_EQ(W().SpeedTest().SpeedTestTicks(), 0.0f);
     EXPECT_EQ(h.WebBrowser(4).Navigations().last(), ResultUrl());
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("测速开始. 测试IP地址 1.2.3.4")});
@@ -230,8 +230,8 @@ TEST_F(SpeedTestTest, The151stTickEndsTheTestAsFailed) {
     StartTest();
     QWidget* focusBefore = W().focusWidget();
     Ticks(150);
-    EXPECT_FALSE(W().Controls().Command8->isEnabled()) << "150 ticks are still within the limit";
-    EXPECT_TRUE(W().Controls().Timer5->isActive());
+    EXPECT_FALSE(W().Command8->isEnabled()) << "150 ticks are still within the limit";
+    EXPECT_TRUE(W().Timer5->isActive());
     EXPECT_EQ(NewLog().size(), 1);
 
     Ticks(1);
@@ -256,7 +256,7 @@ TEST_P(SpeedTestDelay, CompletedPageReportsTheTicksAsSeconds) {
     int ticksDuringPause = -1;
     h.sleeper.OnSleep([&](int) {
         ticksDuringPause = static_cast<int>(W().SpeedTest().SpeedTestTicks());
-        EXPECT_FALSE(W().Controls().Timer5->isActive()) << "counting stops before the pause";
+        EXPECT_FALSE(W().Timer5->isActive()) << "counting stops before the pause";
     });
 
     CompleteResultPage();
@@ -265,7 +265,7 @@ TEST_P(SpeedTestDelay, CompletedPageReportsTheTicksAsSeconds) {
     EXPECT_EQ(ticksDuringPause, GetParam().ticks);
     EXPECT_EQ(NewLog().last(), QString::fromUtf8(GetParam().line));
     ExpectIdleAfterTest();
-    EXPECT_EQ(W().focusWidget(), W().Controls().Command8);
+    EXPECT_EQ(W().focusWidget(), W().Command8);
 }
 
 INSTANTIATE_TEST_SUITE_P(SpeedTest, SpeedTestDelay,
@@ -279,8 +279,8 @@ TEST_F(SpeedTestTest, PagesWithoutTheMarkerLeaveTheCountRunning) {
     Ticks(10);
     h.WebBrowser(4).Complete(ResultUrl(), QStringLiteral("Proxy Error: connection refused"));
     h.WebBrowser(4).Complete(kBlank, std::nullopt);
-    EXPECT_FALSE(W().Controls().Command8->isEnabled());
-    EXPECT_TRUE(W().Controls().Timer5->isActive());
+    EXPECT_FALSE(W().Command8->isEnabled());
+    EXPECT_TRUE(W().Timer5->isActive());
     Ticks(13);
     CompleteResultPage();
     EXPECT_EQ(NewLog().last(), QStringLiteral("测速结束,延时:2.3秒"));
@@ -411,7 +411,7 @@ TEST_F(SpeedTestTest, StartNestedInTheProbeWaitKeepsTheUsersSetting) {
         if (!clickedAgain) {
             clickedAgain = true;
             // A second press while the first start still waits for its probe.
-            QTimer::singleShot(0, h.window.get(), [this] { W().Controls().Command8->click(); });
+            QTimer::singleShot(0, h.window.get(), [this] { W().Command8->click(); });
         }
     });
 
@@ -431,14 +431,14 @@ TEST_F(SpeedTestTest, CancelledCloseLeavesTheTestRunning) {
     h.registry.ClearCalls();
     W().close();
     EXPECT_TRUE(h.registry.Calls().empty());
-    EXPECT_FALSE(W().Controls().Command8->isEnabled());
-    EXPECT_TRUE(W().Controls().Timer5->isActive());
+    EXPECT_FALSE(W().Command8->isEnabled());
+    EXPECT_TRUE(W().Timer5->isActive());
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("1.2.3.4:8080")));
 }
 
 TEST_F(SpeedTestTest, CloseWithOkWithoutATestTouchesNothing) {
     SelectEntry(QStringLiteral("1.2.3.4:8080"));
-    W().Controls().Command5->click();
+    W().Command5->click();
     h.registry.ClearCalls();
     h.messageDialog.QueueAnswer(MessageAnswer::Ok);
     W().close();
@@ -451,9 +451,9 @@ TEST_F(SpeedTestTest, SecondTestRecordsTheSettingAfreshAfterTheFirstEnded) {
     CompleteResultPage();
     // The user switches to a proxy of their own between two tests.
     SelectEntry(QStringLiteral("9.9.9.9:99"));
-    W().Controls().Command5->click();
+    W().Command5->click();
     SelectEntry(QStringLiteral("1.2.3.4:8080"));
-    W().Controls().Command8->click();
+    W().Command8->click();
     Ticks(151);
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("9.9.9.9:99")));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, std::string("\x01\0\0\0", 4)));

@@ -23,43 +23,43 @@ const QString kBlank = QStringLiteral("about:blank");
 using FetchTest = StartedWindowTest;
 
 TEST_F(FetchTest, SilentHomeSiteLogsTheFailureAndKeepsTheOldList) {
-    W().Controls().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:80")});
+    W().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:80")});
     h.http.Fail(h.endpoints.ProxyListPage());
     const qsizetype navigationsBefore = h.WebBrowser(1).Navigations().size();
 
-    W().Controls().Command1->click();
+    W().Command1->click();
 
     EXPECT_EQ(NewUrls(), QStringList{kHomeBase + QStringLiteral("/kestrovan.htm")});
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
     EXPECT_EQ(h.Entries(), (QStringList{"1.1.1.1:80", "2.2.2.2:80"}));
-    EXPECT_TRUE(W().Controls().Command1->isEnabled());
+    EXPECT_TRUE(W().Command1->isEnabled());
     EXPECT_EQ(h.WebBrowser(1).Navigations().size(), navigationsBefore);
 }
 
 TEST_F(FetchTest, ListPageWithEntriesIsParsedAfterThePause) {
-    W().Controls().List1->addItems({QStringLiteral("old:1")});
+    W().List1->addItems({QStringLiteral("old:1")});
     // Any answer counts, an error text included.
     h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("503 Service Unavailable"));
 
-    W().Controls().Command1->click();
+    W().Command1->click();
 
     EXPECT_EQ(h.Entries(), QStringList{});
-    EXPECT_FALSE(W().Controls().Command1->isEnabled());
+    EXPECT_FALSE(W().Command1->isEnabled());
     EXPECT_EQ(h.WebBrowser(1).Navigations().last(), h.endpoints.ProxyListPage());
     EXPECT_EQ(NewLog(), QStringList{kFetching});
 
     int entriesDuringPause = -1;
-    h.sleeper.OnSleep([&](int) { entriesDuringPause = W().Controls().List1->count(); });
+    h.sleeper.OnSleep([&](int) { entriesDuringPause = W().List1->count(); });
     h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), kThreeEntryPage);
 
     EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
     EXPECT_EQ(entriesDuringPause, 0) << "the pause comes before the parse";
     EXPECT_EQ(h.Entries(), kThreeEntries);
     EXPECT_EQ(NewLog(), (QStringList{kFetching, QStringLiteral("代理获取结束,已成功获取3个. ")}));
-    EXPECT_EQ(W().Controls().List2->currentRow(), W().Controls().List2->count() - 1);
+    EXPECT_EQ(W().List2->currentRow(), W().List2->count() - 1);
     EXPECT_EQ(h.WebBrowser(1).Navigations().last(), kBlank);
-    EXPECT_TRUE(W().Controls().Command1->isEnabled());
-    EXPECT_EQ(W().focusWidget(), W().Controls().Command1);
+    EXPECT_TRUE(W().Command1->isEnabled());
+    EXPECT_EQ(W().focusWidget(), W().Command1);
 
     // The blank page that follows starts nothing.
     h.WebBrowser(1).Complete(kBlank, QString());
@@ -70,7 +70,7 @@ TEST_F(FetchTest, ListPageWithEntriesIsParsedAfterThePause) {
 TEST_F(FetchTest, ANewFetchKeepsTheSelectedProxy) {
     SelectEntry(QStringLiteral("9.9.9.9:3128"));
     h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
-    W().Controls().Command1->click();
+    W().Command1->click();
     h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), kThreeEntryPage);
     EXPECT_EQ(W().ProxyList().Text1(), QStringLiteral("9.9.9.9"));
     EXPECT_EQ(W().ProxyList().Text2(), QStringLiteral("3128"));
@@ -91,26 +91,26 @@ class FetchCompletion : public StartedWindowTest, public ::testing::WithParamInt
 TEST_P(FetchCompletion, EndsTheFetchOnlyForTheListPage) {
     const CompletionCase& c = GetParam();
     h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
-    W().Controls().Command1->click();
-    ASSERT_FALSE(W().Controls().Command1->isEnabled());
+    W().Command1->click();
+    ASSERT_FALSE(W().Command1->isEnabled());
 
     h.WebBrowser(1).Complete(c.listPageUrl ? h.endpoints.ProxyListPage() : kBlank, c.body);
 
     switch (c.outcome) {
     case Outcome::Ignored:
         EXPECT_EQ(NewLog(), QStringList{kFetching});
-        EXPECT_FALSE(W().Controls().Command1->isEnabled());
+        EXPECT_FALSE(W().Command1->isEnabled());
         EXPECT_TRUE(h.sleeper.Pauses().empty());
         break;
     case Outcome::Failed:
         EXPECT_EQ(NewLog(), (QStringList{kFetching, kNoList}));
-        EXPECT_TRUE(W().Controls().Command1->isEnabled());
+        EXPECT_TRUE(W().Command1->isEnabled());
         EXPECT_EQ(h.Entries(), QStringList{});
         EXPECT_TRUE(h.sleeper.Pauses().empty()) << "no list, no pause";
         break;
     case Outcome::Parsed:
         EXPECT_EQ(NewLog().size(), 2);
-        EXPECT_TRUE(W().Controls().Command1->isEnabled());
+        EXPECT_TRUE(W().Command1->isEnabled());
         EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
         break;
     }
@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FetchTest, ListPageWithoutListWhileIdleIsIgnored) {
     h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), QStringLiteral("nothing here"));
     EXPECT_TRUE(NewLog().isEmpty());
-    EXPECT_TRUE(W().Controls().Command1->isEnabled());
+    EXPECT_TRUE(W().Command1->isEnabled());
 }
 
 // --- selection
@@ -146,9 +146,9 @@ class Selection : public StartedWindowTest, public ::testing::WithParamInterface
 protected:
     void SetUp() override {
         StartedWindowTest::SetUp();
-        W().Controls().List1->addItems({QStringLiteral("old host:old port"), GetParam().entry});
-        W().Controls().List1->setCurrentRow(0);
-        W().Controls().List1->clearSelection();
+        W().List1->addItems({QStringLiteral("old host:old port"), GetParam().entry});
+        W().List1->setCurrentRow(0);
+        W().List1->clearSelection();
     }
     void Check() const {
         EXPECT_EQ(h.window->ProxyList().Text1(), GetParam().host);
@@ -157,16 +157,16 @@ protected:
 };
 
 TEST_P(Selection, ByMouseClick) {
-    QListWidget* list = W().Controls().List1;
+    QListWidget* list = W().List1;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
     ASSERT_EQ(list->currentRow(), 1);
     Check();
 }
 
 TEST_P(Selection, ByKeyboard) {
-    W().Controls().List1->setCurrentRow(0);
-    QTest::keyClick(W().Controls().List1, Qt::Key_Down);
-    ASSERT_EQ(W().Controls().List1->currentRow(), 1);
+    W().List1->setCurrentRow(0);
+    QTest::keyClick(W().List1, Qt::Key_Down);
+    ASSERT_EQ(W().List1->currentRow(), 1);
     Check();
 }
 
@@ -194,18 +194,18 @@ struct KeysCase {
 class KeyboardSelection : public StartedWindowTest, public ::testing::WithParamInterface<KeysCase> {};
 
 TEST_P(KeyboardSelection, TabChoosesNothingAndTheFirstMoveKeySelects) {
-    W().Controls().List1->addItems(
+    W().List1->addItems(
         {QStringLiteral("10.0.0.1:8080"), QStringLiteral("10.0.0.2:3128"), QStringLiteral("10.0.0.3:80")});
     W().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
-    W().Controls().Command4->setFocus();
-    QTest::keyClick(W().Controls().Command4, Qt::Key_Tab);
-    ASSERT_TRUE(W().Controls().List1->hasFocus());
+    W().Command4->setFocus();
+    QTest::keyClick(W().Command4, Qt::Key_Tab);
+    ASSERT_TRUE(W().List1->hasFocus());
     for (const Qt::Key key : GetParam().keys) {
-        QTest::keyClick(W().Controls().List1, key);
+        QTest::keyClick(W().List1, key);
     }
-    W().Controls().Command5->setFocus();
-    QTest::keyClick(W().Controls().Command5, GetParam().press,
+    W().Command5->setFocus();
+    QTest::keyClick(W().Command5, GetParam().press,
                     GetParam().press == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     EXPECT_EQ(W().ProxySwitch().CurrentProxy(), GetParam().enabled);
     EXPECT_EQ(NewLog(), GetParam().enabled.isEmpty()
@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- export
 
 TEST_F(ExportTest, DialogAsksForAPlainNameWithTheOverwritePrompt) {
-    W().Controls().Command2->click();
+    W().Command2->click();
     ASSERT_EQ(h.saveDialog.Shown().size(), 1u);
     const SaveDialogOptions& options = h.saveDialog.Shown()[0];
     EXPECT_EQ(options.title, QStringLiteral("保存代理"));
@@ -235,9 +235,9 @@ TEST_F(ExportTest, DialogAsksForAPlainNameWithTheOverwritePrompt) {
 }
 
 TEST_F(ExportTest, CancelWritesNothingAndSaysNothing) {
-    W().Controls().List1->addItems(kThreeEntries);
+    W().List1->addItems(kThreeEntries);
     h.saveDialog.QueueAnswer(std::nullopt);
-    W().Controls().Command2->click();
+    W().Command2->click();
     EXPECT_TRUE(DirEntries().isEmpty());
     EXPECT_TRUE(NewLog().isEmpty());
 }
@@ -251,12 +251,12 @@ struct ExportCase {
 class ExportBytes : public ExportTest, public ::testing::WithParamInterface<ExportCase> {};
 
 TEST_P(ExportBytes, ReplaceTheWholeFile) {
-    W().Controls().List1->addItems(GetParam().entries);
+    W().List1->addItems(GetParam().entries);
     // A longer old file: nothing of it may survive behind the new text.
     WriteFile(Target(QStringLiteral("list.doc")), QByteArray(4096, 'x'));
     h.saveDialog.QueueAnswer(Target(QStringLiteral("list.doc")));
 
-    W().Controls().Command2->click();
+    W().Command2->click();
 
     EXPECT_EQ(ReadAll(Target(QStringLiteral("list.doc"))), GetParam().bytes);
     EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("list.doc")}) << "no name of its own, no leftovers";
@@ -274,16 +274,16 @@ INSTANTIATE_TEST_SUITE_P(Export, ExportBytes,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportTest, NewFileIsCreated) {
-    W().Controls().List1->addItems({QStringLiteral("1.2.3.4:80")});
+    W().List1->addItems({QStringLiteral("1.2.3.4:80")});
     h.saveDialog.QueueAnswer(Target());
-    W().Controls().Command2->click();
+    W().Command2->click();
     EXPECT_EQ(ReadAll(Target()), QByteArray("1.2.3.4:80\r\n"));
 }
 
 TEST_F(ExportTest, DirectoryThatDoesNotExistIsReported) {
-    W().Controls().List1->addItems(kThreeEntries);
+    W().List1->addItems(kThreeEntries);
     h.saveDialog.QueueAnswer(dir.filePath(QStringLiteral("missing/proxies.txt")));
-    W().Controls().Command2->click();
+    W().Command2->click();
     EXPECT_EQ(NewLog(), QStringList{kExportFailed});
     EXPECT_TRUE(DirEntries().isEmpty());
 }

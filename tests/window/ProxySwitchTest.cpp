@@ -24,17 +24,17 @@ std::string Dword(std::uint32_t value) {
 class SwitchTest : public StartedWindowTest {
 protected:
     // timeout() is a private signal; invoking it stands for one tick without waiting a second.
-    void Tick() { QMetaObject::invokeMethod(W().Controls().Timer1, "timeout", Qt::DirectConnection); }
-    QString Caption() { return W().Controls().lblproxymsg->text(); }
+    void Tick() { QMetaObject::invokeMethod(W().Timer1, "timeout", Qt::DirectConnection); }
+    QString Caption() { return W().lblproxymsg->text(); }
 };
 
 TEST_F(SwitchTest, EnableWithoutSelectionOnlyLogs) {
     SelectEntry({QStringLiteral("5.5.5.5:55"), QStringLiteral("no port")}, 0);
-    W().Controls().Command5->click();
-    W().Controls().List1->setCurrentRow(1); // nothing usable is selected now
+    W().Command5->click();
+    W().List1->setCurrentRow(1); // nothing usable is selected now
     h.registry.ClearCalls();
     h.internetSettings.Reset();
-    W().Controls().Command5->click();
+    W().Command5->click();
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")});
     EXPECT_TRUE(h.registry.Calls().empty());
     EXPECT_EQ(h.internetSettings.Notifications(), 0);
@@ -46,7 +46,7 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
     std::size_t callsAtNotification = 0;
     h.internetSettings.OnNotify([&] { callsAtNotification = h.registry.Calls().size(); });
 
-    W().Controls().Command5->click();
+    W().Command5->click();
 
     const std::vector<std::string> expected{kCreateKey, kSetServer, "close 1234",
                                             kCreateKey, kSetFlagOn, "close 1234"};
@@ -65,7 +65,7 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
 
 TEST_F(SwitchTest, EnableWithAnEmptyPortKeepsTheColon) {
     SelectEntry(QStringLiteral("10.0.0.1:"));
-    W().Controls().Command5->click();
+    W().Command5->click();
     EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:"));
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:")));
 }
@@ -74,7 +74,7 @@ TEST_F(SwitchTest, FailedServerWriteStillWritesTheFlagAndNotifies) {
     SelectEntry(QStringLiteral("10.0.0.1:8080"));
     h.registry.FailCalls("set", "ProxyServer");
 
-    W().Controls().Command5->click();
+    W().Command5->click();
 
     EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, kSetServer, "close 1234", kCreateKey,
                                                             kSetFlagOn, "close 1234"}));
@@ -87,12 +87,12 @@ TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
     h.registry.SetString(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer", "10.0.0.1:8080");
     h.registry.SetDword(kHkeyCurrentUser, kSettingsSubKey, "ProxyEnable", 1);
     SelectEntry(QStringLiteral("10.0.0.1:8080"));
-    W().Controls().Command5->click();
+    W().Command5->click();
     ASSERT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:8080"));
     h.registry.ClearCalls();
     h.internetSettings.Reset();
 
-    W().Controls().Command6->click();
+    W().Command6->click();
 
     EXPECT_EQ(h.registry.Calls(),
               (std::vector<std::string>{kCreateKey, "delete 1234 ProxyServer", "close 1234", kCreateKey,
@@ -107,7 +107,7 @@ TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
 }
 
 TEST_F(SwitchTest, DisableWhenAlreadyOffStillWritesTheFlagAndNotifies) {
-    W().Controls().Command6->click();
+    W().Command6->click();
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_TRUE(NewLog().isEmpty());

@@ -62,26 +62,26 @@ TEST(FrmhomeDesign, ControlsCarryTheirNamesAndCaptions) {
     }
     EXPECT_EQ(w.windowTitle(), QStringLiteral("【Tolvaren】"));
     EXPECT_EQ(w.objectName(), QStringLiteral("Frmhome"));
-    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List1")), w.Controls().List1);
-    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List2")), w.Controls().List2);
+    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List1")), w.List1);
+    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List2")), w.List2);
     // Buttons sit in the controls frame, the log in the messages frame.
-    EXPECT_EQ(w.Controls().Command4->parentWidget(), w.Controls().Frame1);
-    EXPECT_EQ(w.Controls().List1->parentWidget(), w.Controls().Frame1);
-    EXPECT_EQ(w.Controls().List2->parentWidget(), w.Controls().Frame3);
-    EXPECT_EQ(w.Controls().lblproxymsg->parentWidget(), w.Controls().Frame2);
+    EXPECT_EQ(w.Command4->parentWidget(), w.Frame1);
+    EXPECT_EQ(w.List1->parentWidget(), w.Frame1);
+    EXPECT_EQ(w.List2->parentWidget(), w.Frame3);
+    EXPECT_EQ(w.lblproxymsg->parentWidget(), w.Frame2);
 }
 
 TEST(FrmhomeDesign, TabGoesThroughTheButtonsThenTheTwoLists) {
     FrmhomeHarness h;
     const Frmhome& w = *h.window;
     QStringList order;
-    QWidget* widget = w.Controls().Command1;
+    QWidget* widget = w.Command1;
     do {
         if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->window() == h.window.get()) {
             order << widget->objectName();
         }
         widget = widget->nextInFocusChain();
-    } while (widget != w.Controls().Command1 && order.size() < 50);
+    } while (widget != w.Command1 && order.size() < 50);
     const QStringList expected{"Command1", "Command8", "Command3", "Command2", "Command5",
                                "Command6", "Command4", "List1",    "List2"};
     EXPECT_EQ(order, expected);
@@ -91,23 +91,22 @@ TEST(FrmhomeDesign, StartsIdleWithTheMonitorRunning) {
     FrmhomeHarness h;
     const Frmhome& w = *h.window;
     for (const QPushButton* button :
-         {w.Controls().Command1, w.Controls().Command2, w.Controls().Command3, w.Controls().Command4,
-          w.Controls().Command5, w.Controls().Command6, w.Controls().Command8}) {
+         {w.Command1, w.Command2, w.Command3, w.Command4, w.Command5, w.Command6, w.Command8}) {
         EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
     }
-    EXPECT_TRUE(w.Controls().Timer1->isActive());
-    EXPECT_EQ(w.Controls().Timer1->interval(), 1000);
-    EXPECT_FALSE(w.Controls().Timer5->isActive());
-    EXPECT_EQ(w.Controls().Timer5->interval(), 100);
-    EXPECT_EQ(w.Controls().Timer5->timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.Timer1->interval(), 1000);
+    EXPECT_FALSE(w.Timer5->isActive());
+    EXPECT_EQ(w.Timer5->interval(), 100);
+    EXPECT_EQ(w.Timer5->timerType(), Qt::PreciseTimer);
     EXPECT_TRUE(w.ProxyList().Text1().isEmpty());
     EXPECT_TRUE(w.ProxyList().Text2().isEmpty());
     EXPECT_TRUE(w.ProxySwitch().CurrentProxy().isEmpty());
     EXPECT_EQ(w.SpeedTest().SpeedTestTicks(), 0.0f);
-    EXPECT_EQ(w.Controls().List1->count(), 0);
-    EXPECT_EQ(w.Controls().List2->count(), 0);
-    EXPECT_EQ(w.Controls().List1->selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_FALSE(w.Controls().List1->isSortingEnabled());
+    EXPECT_EQ(w.List1->count(), 0);
+    EXPECT_EQ(w.List2->count(), 0);
+    EXPECT_EQ(w.List1->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(w.List1->isSortingEnabled());
 }
 
 TEST(FrmhomeDesign, KeepsItsDesignSize) {
@@ -130,16 +129,16 @@ TEST(MessageLog, NewLineIsSelectedEvenWhenTheUserPickedAnOlderOne) {
     w.show();
     w.AppendLog(QStringLiteral("first"));
     w.AppendLog(QStringLiteral("second"));
-    EXPECT_EQ(w.Controls().List2->currentRow(), 1);
+    EXPECT_EQ(w.List2->currentRow(), 1);
 
-    w.Controls().List2->setCurrentRow(0);
+    w.List2->setCurrentRow(0);
     w.AppendLog(QStringLiteral("third "));
 
     EXPECT_EQ(h.Log(), (QStringList{"first", "second", "third "}))
         << "lines are kept exactly, blanks included";
-    EXPECT_EQ(w.Controls().List2->currentRow(), 2);
-    ASSERT_EQ(w.Controls().List2->selectedItems().size(), 1);
-    EXPECT_EQ(w.Controls().List2->selectedItems().first()->text(), QStringLiteral("third "));
+    EXPECT_EQ(w.List2->currentRow(), 2);
+    ASSERT_EQ(w.List2->selectedItems().size(), 1);
+    EXPECT_EQ(w.List2->selectedItems().first()->text(), QStringLiteral("third "));
 }
 
 TEST(MessageLog, RepeatedLinesStaySeparate) {
@@ -148,7 +147,7 @@ TEST(MessageLog, RepeatedLinesStaySeparate) {
         h.window->AppendLog(QStringLiteral("same"));
     }
     EXPECT_EQ(h.Log(), (QStringList{"same", "same", "same"}));
-    EXPECT_EQ(h.window->Controls().List2->currentRow(), 2);
+    EXPECT_EQ(h.window->List2->currentRow(), 2);
 }
 
 // --- closing: every request asks; Cancel leaves all as it was, OK ends once
@@ -165,14 +164,14 @@ class CloseConfirmation : public StartedWindowTest, public ::testing::WithParamI
 
 TEST_P(CloseConfirmation, AsksAndEndsOnlyOnOk) {
     const CloseCase& c = GetParam();
-    W().Controls().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:8080")});
-    W().Controls().List1->setCurrentRow(1);
+    W().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:8080")});
+    W().List1->setCurrentRow(1);
     const QStringList entriesBefore = h.Entries();
     const QStringList logBefore = h.Log();
     h.messageDialog.QueueAnswer(c.answer);
 
     if (c.source == CloseSource::ExitButton) {
-        W().Controls().Command4->click();
+        W().Command4->click();
     } else {
         W().close();
     }
@@ -191,8 +190,8 @@ TEST_P(CloseConfirmation, AsksAndEndsOnlyOnOk) {
         EXPECT_EQ(h.terminator.Ends(), 0);
         EXPECT_TRUE(W().isVisible());
         EXPECT_EQ(h.Entries(), entriesBefore);
-        EXPECT_EQ(W().Controls().List1->currentRow(), 1);
-        EXPECT_TRUE(W().Controls().Timer1->isActive());
+        EXPECT_EQ(W().List1->currentRow(), 1);
+        EXPECT_TRUE(W().Timer1->isActive());
     }
 }
 
@@ -207,9 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StartedWindowTest, CancelledCloseCanBeAskedAgain) {
     h.messageDialog.QueueAnswer(MessageAnswer::Cancel);
     h.messageDialog.QueueAnswer(MessageAnswer::Ok);
-    W().Controls().Command4->click();
+    W().Command4->click();
     EXPECT_EQ(h.terminator.Ends(), 0);
-    W().Controls().Command4->click();
+    W().Command4->click();
     EXPECT_EQ(h.messageDialog.Shown().size(), 2u);
     EXPECT_EQ(h.terminator.Ends(), 1);
 }
@@ -235,8 +234,8 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
     ASSERT_TRUE(h.StartUp());
     Frmhome& w = *h.window;
     w.show();
-    w.Controls().List1->addItems({refusing, QStringLiteral("not an entry"), working});
-    w.Controls().List1->setCurrentRow(0);
+    w.List1->addItems({refusing, QStringLiteral("not an entry"), working});
+    w.List1->setCurrentRow(0);
     auto* menu = w.findChild<QMenu*>(QStringLiteral("List1Menu"));
     ASSERT_NE(menu, nullptr);
     const auto enabled = [&] {
@@ -246,16 +245,16 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
         }
         return states;
     };
-    w.Controls().List1->setFocus();
-    QTest::keyClick(w.Controls().List1, Qt::Key_F10, Qt::ShiftModifier);
+    w.List1->setFocus();
+    QTest::keyClick(w.List1, Qt::Key_F10, Qt::ShiftModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
     EXPECT_EQ(enabled(), QStringLiteral("100"));
     menu->actions()[0]->trigger();
     menu->hide();
-    QTest::keyClick(w.Controls().List1, Qt::Key_Menu);
+    QTest::keyClick(w.List1, Qt::Key_Menu);
     EXPECT_EQ(enabled(), QStringLiteral("001"));
     menu->hide();
-    const int logLines = w.Controls().List2->count();
+    const int logLines = w.List2->count();
 
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return h.Log().constLast().startsWith(QStringLiteral("检测结束")); }, 20'000));
@@ -263,18 +262,17 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
               (QStringList{QStringLiteral("检测中......(3/3)"),
                            QStringLiteral("检测结束,共3个,可用1个,支持HTTPS的0个.")}));
     EXPECT_EQ(h.Entries(), (QStringList{working, refusing, QStringLiteral("not an entry")}));
-    EXPECT_TRUE(w.Controls().List1->item(0)->toolTip().contains(
+    EXPECT_TRUE(w.List1->item(0)->toolTip().contains(
         QRegularExpression(QStringLiteral("^延时:0\\.[34]秒 HTTPS:不支持$"))))
-        << w.Controls().List1->item(0)->toolTip().toStdString();
-    EXPECT_EQ(w.Controls().List1->item(1)->data(Qt::AccessibleDescriptionRole).toString(),
-              QStringLiteral("连接被拒绝"));
-    EXPECT_EQ(w.Controls().List1->item(2)->toolTip(), QStringLiteral("代理格式错误"));
-    EXPECT_NE(w.Controls().List1->item(1)->foreground(), w.Controls().List1->item(0)->foreground());
+        << w.List1->item(0)->toolTip().toStdString();
+    EXPECT_EQ(w.List1->item(1)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("连接被拒绝"));
+    EXPECT_EQ(w.List1->item(2)->toolTip(), QStringLiteral("代理格式错误"));
+    EXPECT_NE(w.List1->item(1)->foreground(), w.List1->item(0)->foreground());
     // The selected entry moved with its text: the switch and the speed test still name it.
-    EXPECT_EQ(w.Controls().List1->currentItem()->text(), refusing);
+    EXPECT_EQ(w.List1->currentItem()->text(), refusing);
     EXPECT_EQ(w.ProxyList().Text1() + u':' + w.ProxyList().Text2(), refusing);
 
-    QTest::keyClick(w.Controls().List1, Qt::Key_Menu);
+    QTest::keyClick(w.List1, Qt::Key_Menu);
     EXPECT_EQ(enabled(), QStringLiteral("110"));
     menu->actions()[1]->trigger();
     EXPECT_EQ(h.Entries(), QStringList{working});

@@ -32,16 +32,16 @@ protected:
         h.window->show();
         h.registry.ClearCalls();
         startupHttpCalls = h.http.Calls().size();
-        startupLogLines = h.window->Controls().List2->count();
+        startupLogLines = h.window->List2->count();
     }
 
     Frmhome& W() { return *h.window; }
 
     // Puts entries into List1 as a finished fetch would and selects the one at row.
     void SelectEntry(const QStringList& entries, int row) {
-        W().Controls().List1->clear();
-        W().Controls().List1->addItems(entries);
-        W().Controls().List1->setCurrentRow(row);
+        W().List1->clear();
+        W().List1->addItems(entries);
+        W().List1->setCurrentRow(row);
     }
     void SelectEntry(const QString& entry) { SelectEntry(QStringList{entry}, 0); }
 
