@@ -33,10 +33,10 @@ constexpr std::array<FailureNames, 8> kFailureNames{{
 
 // In the order of HttpsSupport.
 constexpr std::array<FailureNames, 4> kHttpsNames{{
-    {"not-checked", u"HTTPS 未检测"},
-    {"supported", u"HTTPS 支持"},
-    {"unsupported", u"HTTPS 不支持"},
-    {"intercepted", u"HTTPS 证书异常"},
+    {"not-checked", u"未检测"},
+    {"supported", u"支持"},
+    {"unsupported", u"不支持"},
+    {"intercepted", u"证书异常"},
 }};
 // The widest of them on a terminal, where a CJK character takes two columns.
 constexpr qsizetype kHttpsColumnWidth = 14;
@@ -50,7 +50,7 @@ const FailureNames& NamesOf(HttpsSupport https) {
 }
 
 QString HttpsText(HttpsSupport https) {
-    return QString::fromStdU16String(std::u16string(NamesOf(https).text));
+    return QStringLiteral("HTTPS ") + HttpsWord(https);
 }
 
 // Padded to the column on a terminal: CJK characters take two columns there.
@@ -104,6 +104,10 @@ std::vector<CheckedEntry> ReportOrder(std::vector<CheckedEntry> checked) {
         return aWorks && a.result.ticks < b.result.ticks;
     });
     return checked;
+}
+
+QString HttpsWord(HttpsSupport https) {
+    return QString::fromStdU16String(std::u16string(NamesOf(https).text));
 }
 
 QString FailureText(const CheckResult& result) {

@@ -33,5 +33,7 @@ std::vector<std::u16string> WorkingEntries(std::span<const CheckedEntry> ordered
 
 // Why a check failed, in words ("连接被拒绝").
 QString FailureText(const CheckResult& result);
+// What the tunnel test found, in a word ("支持", "证书异常").
+QString HttpsWord(HttpsSupport https);
 
 } // namespace kestrovan

@@ -11,26 +11,16 @@ namespace {
 // Set on each entry a finished check failed.
 constexpr int kFailedRole = Qt::UserRole + 1;
 
-QString HttpsWord(HttpsSupport https) {
-    switch (https) {
-    case HttpsSupport::Supported:
-        return QStringLiteral("支持");
-    case HttpsSupport::Unsupported:
-        return QStringLiteral("不支持");
-    case HttpsSupport::Intercepted:
-        return QStringLiteral("证书异常,可能被拦截");
-    case HttpsSupport::NotChecked:
-        break;
-    }
-    return QStringLiteral("未检测");
-}
-
 QString VerdictText(const CheckResult& result) {
     if (result.failure) {
         return FailureText(result);
     }
+    // An intercepted tunnel is named with its likely cause, since the entry works for pages.
+    const QString https = result.https == HttpsSupport::Intercepted
+                              ? HttpsWord(result.https) + QStringLiteral(",可能被拦截")
+                              : HttpsWord(result.https);
     return QStringLiteral("延时:%1秒 HTTPS:%2")
-        .arg(QString::fromStdString(DelayText(static_cast<float>(result.ticks))), HttpsWord(result.https));
+        .arg(QString::fromStdString(DelayText(static_cast<float>(result.ticks))), https);
 }
 
 QStringList EntriesOf(const QListWidget& list) {
