@@ -2,16 +2,47 @@
 #include "lookup/LocationQueryController.h"
 
 #include "lookup/ExtractLocation.h"
+#include "text/ShownText.h"
 #include "text/Utf16View.h"
 #include "web/HttpGetText.h"
 
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace kestrovan {
 namespace {
 
 bool HoldsResultMarker(const std::optional<QString>& bodyText) {
     return bodyText && ShowsLocationResult(Utf16View(*bodyText));
+}
+
+// Past this a location is no place name: the log line is cut, as any line from outside is.
+constexpr qsizetype kMaxLoggedLocation = 200;
+
+bool IsLineBreak(QChar c) {
+    return c == u'\n' || c == u'\r';
+}
+
+// The location as the log shows it: bounded, each line through the log's filter, the line
+// breaks of the page kept where they are.
+QString LoggedLocation(const QString& location) {
+    qsizetype length = std::min(location.size(), kMaxLoggedLocation);
+    if (length < location.size() && location.at(length - 1).isHighSurrogate()) {
+        --length; // never half a character
+    }
+    QString logged;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= length; ++i) {
+        if (i == length || IsLineBreak(location.at(i))) {
+            logged += ShownText(location.mid(lineStart, i - lineStart), ShownIn::LogLine);
+            if (i < length) {
+                logged += location.at(i);
+            }
+            lineStart = i + 1;
+        }
+    }
+    return length < location.size() ? logged + QStringLiteral("...") : logged;
 }
 
 } // namespace
@@ -59,7 +90,7 @@ void LocationQueryController::ParseLocationPage() {
     const std::u16string text = WebBrowser3.BodyText().value_or(QString()).toStdU16String();
     const QString location = QString::fromStdU16String(ExtractLocation(text));
     WebBrowser3.Navigate(QStringLiteral("about:blank"));
-    appendLog_(QStringLiteral("查询结束,归属:") + location);
+    appendLog_(QStringLiteral("查询结束,归属:") + LoggedLocation(location));
     Command3.setEnabled(true);
     Command3.setFocus();
 }

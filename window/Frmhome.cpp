@@ -2,6 +2,7 @@
 
 #include "window/ListBox.h"
 #include "window/ListCheck.h"
+#include "window/PlainToolTips.h"
 
 #include <ProgramIdentity.h>
 
@@ -29,9 +30,12 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return Place(new QPushButton(caption, parent), name, TwipsRect(240, top, 1050, 615));
 }
 
-// Text starts at the top-left of the design rectangle, as the design's labels draw it.
+// Text starts at the top-left of the design rectangle, as the design's labels draw it. Always
+// plain text: the status line shows whatever the proxy setting holds, and Qt's guess at rich text
+// would load images and follow markup from it.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
     auto* label = Place(new QLabel(caption, parent), name, geometry);
+    label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
@@ -40,6 +44,7 @@ QListWidget* MakeList(QListWidget* list, const char* name, const QString& access
                       const QRect& geometry) {
     Place(list, name, geometry);
     list->setAccessibleName(accessibleName);
+    ShowToolTipsAsPlainText(*list);
     return list;
 }
 

@@ -16,6 +16,8 @@ MessageAnswer QtMessageDialog::Show(const QString& text, const std::optional<QSt
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                         : QMessageBox::Ok,
                     owner_->DialogParent());
+    // Messages may quote what a page or the registry holds: never let Qt read them as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     if (buttons == MessageButtons::OkCancel) {
         box.setEscapeButton(QMessageBox::Cancel);

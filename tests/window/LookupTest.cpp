@@ -4,6 +4,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -122,6 +124,11 @@ TEST_P(QueryCompletion, EndsTheQueryOnlyForTheResultPage) {
     case Outcome::Found:
         ASSERT_EQ(log.size(), 2);
         EXPECT_TRUE(log[1].startsWith(QStringLiteral("查询结束,归属:")));
+        // Whatever the page holds, the line stays short and carries no control but a line break.
+        EXPECT_LE(log[1].size(), 220);
+        EXPECT_TRUE(std::all_of(log[1].begin(), log[1].end(), [](QChar c) {
+            return c == u'\n' || c.category() != QChar::Other_Control;
+        })) << log[1].toStdString();
         EXPECT_TRUE(W().Command3->isEnabled());
         EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
         break;
@@ -141,8 +148,22 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCompletionCase{"SecondMarkerBeforeFirst", true, QStringLiteral("参考数据一：a本站主数据：b"),
                             Outcome::Found},
         QueryCompletionCase{"AdjacentMarkers", true, QStringLiteral("本站主数据：参考数据一："),
-                            Outcome::Found}),
+                            Outcome::Found},
+        QueryCompletionCase{"HugeLocation", true,
+                            QStringLiteral("本站主数据：") + QString(1'300'000, u'京') +
+                                QStringLiteral("参考数据一："),
+                            Outcome::Found},
+        QueryCompletionCase{"TerminalControls", true,
+                            QStringLiteral("本站主数据：北京\x1b[2J\a电信\n参考数据一："), Outcome::Found}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LocationQueryTest, LongLocationIsCutAndControlsBlanked) {
+    StartQuery();
+    h.WebBrowser(3).Complete(ResultUrl(QStringLiteral("1.2.3.4")),
+                             ResultPageText(QStringLiteral("\x1b[31m") + QString(300, u'京')));
+    EXPECT_EQ(NewLog().last(),
+              QStringLiteral("查询结束,归属: [31m") + QString(195, u'京') + QStringLiteral("..."));
+}
 
 TEST_F(LocationQueryTest, AdjacentMarkersLogTheBareLine) {
     StartQuery();

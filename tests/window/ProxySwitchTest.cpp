@@ -113,6 +113,26 @@ TEST_F(SwitchTest, DisableWhenAlreadyOffStillWritesTheFlagAndNotifies) {
     EXPECT_TRUE(NewLog().isEmpty());
 }
 
+// Markup in a list entry is text: Qt's guess at rich text would open "/dev/zero" as an image.
+class HostileEntry : public SwitchTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HostileEntry, IsStoredAndShownAsItIs) {
+    const QString entry = QString::fromUtf8(GetParam());
+    ASSERT_EQ(W().lblproxymsg->textFormat(), Qt::PlainText);
+    SelectEntry(entry);
+    W().Command5->click();
+    Tick();
+    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), entry);
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态:启用 ") + entry);
+    EXPECT_FALSE(W().grab().isNull()) << "painted without opening anything";
+    Tick();
+    EXPECT_EQ(Caption(), QStringLiteral("代理状态:启用 ") + entry) << "the store kept the exact text";
+}
+
+INSTANTIATE_TEST_SUITE_P(Markup, HostileEntry,
+                         ::testing::Values("<img src=\"/dev/zero\">:80", "<img src=\"//host/share/x\">:80",
+                                           "<font size=6 color=red>已启用 安全代理</font>:80"));
+
 // --- the status line for what the registry holds, whoever wrote it
 
 using Stored = std::optional<std::variant<std::string, std::uint32_t>>;

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -22,6 +23,7 @@
 #include <QTest>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +71,24 @@ TEST(FrmhomeDesign, ControlsCarryTheirNamesAndCaptions) {
     EXPECT_EQ(w.List1->parentWidget(), w.Frame1);
     EXPECT_EQ(w.List2->parentWidget(), w.Frame3);
     EXPECT_EQ(w.lblproxymsg->parentWidget(), w.Frame2);
+    // No label is left to guess whether its text is markup.
+    for (const QLabel* label : w.findChildren<QLabel*>()) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    }
+}
+
+TEST_F(StartedWindowTest, ListToolTipsShowMarkupAsText) {
+    SelectEntry(QStringLiteral("1.2.3.4:80"));
+    const QString markup = QStringLiteral("<font size=6 color=red>已启用</font>");
+    W().List1->item(0)->setToolTip(markup);
+    const QPoint at = W().List1->visualItemRect(W().List1->item(0)).center();
+    QHelpEvent help(QEvent::ToolTip, at, W().List1->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(W().List1->viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("&gt;已启用&lt;/font&gt;")))
+        << QToolTip::text().toStdString();
+    EXPECT_FALSE(QToolTip::text().contains(QStringLiteral("<font")));
+    EXPECT_EQ(W().List1->item(0)->toolTip(), markup);
+    QToolTip::hideText();
 }
 
 TEST(FrmhomeDesign, TabGoesThroughTheButtonsThenTheTwoLists) {
@@ -297,9 +317,11 @@ TEST_P(ChineseBox, ButtonPressedByItsCaption) {
     ASSERT_TRUE(InstallQtTranslation());
     QtMessageDialog dialog(std::make_shared<DialogOwner>());
     QStringList captions;
+    Qt::TextFormat format = Qt::AutoText;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
+        format = box->textFormat();
         QAbstractButton* chosen = nullptr;
         for (QAbstractButton* button : box->buttons()) {
             captions << button->text();
@@ -311,6 +333,7 @@ TEST_P(ChineseBox, ButtonPressedByItsCaption) {
                           MessageIcon::Question, MessageButtons::OkCancel),
               GetParam().answer);
     EXPECT_TRUE(captions.contains(GetParam().caption)) << captions.join(u' ').toStdString();
+    EXPECT_EQ(format, Qt::PlainText) << "a message may quote outside text";
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, ChineseBox,
