@@ -61,8 +61,9 @@ void NetworkPageLoader::StartLoad(const QString& url) {
         CompleteLater(QString());
         return;
     }
-    // The proxy as the registry holds it now: a switch just before the load takes effect.
-    network_.setProxy(ProxyFor(registry_));
+    // The proxy as the registry holds it now: a switch just before the load takes effect. Through
+    // the relay, which bounds the headers a proxy may send; a load it cuts short fails.
+    network_.setProxy(relay_.Through(ProxyFor(registry_)));
     QNetworkRequest request = UncachedRequest(address, kMaxPageRedirects);
     request.setTransferTimeout(kPageTransferTimeoutMs);
 
@@ -116,6 +117,7 @@ std::optional<QString> NetworkPageLoader::BodyText() const {
 void NetworkPageLoader::Abandon() {
     ++generation_;
     body_ = QByteArray();
+    relay_.EndAll();
     if (reply_) {
         QNetworkReply* reply = reply_.data();
         reply_.clear();

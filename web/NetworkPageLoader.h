@@ -2,6 +2,7 @@
 
 #include "platform/PageLoader.h"
 #include "platform/RegistryReader.h"
+#include "web/HeaderBoundRelay.h"
 
 #include <QByteArray>
 #include <QNetworkAccessManager>
@@ -42,6 +43,7 @@ private:
     void CompleteLater(std::optional<QString> bodyText);
 
     RegistryReader& registry_;
+    HeaderBoundRelay relay_;
     QNetworkAccessManager network_;
     QPointer<QNetworkReply> reply_;
     QString url_;

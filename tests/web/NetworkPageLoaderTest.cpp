@@ -1,6 +1,7 @@
 #include "web/NetworkPageLoader.h"
 
 #include "demo/SiteServer.h"
+#include "demo/SlowProxy.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/web/NetTestSupport.h"
 
@@ -156,6 +157,23 @@ TEST_F(PageLoaderTest, DeadProxyFailsTheLoad) {
     Load(loader, Url("/list.htm"));
     EXPECT_FALSE(loader.BodyText().value_or(QString()).contains(kListMarker));
     EXPECT_TRUE(server_.Requests().isEmpty());
+}
+
+// Qt keeps answer headers without limit; through a proxy, those past 64 KiB end the load.
+TEST_F(PageLoaderTest, ProxiedAnswerWithOverlongHeadersFails) {
+    SlowProxy proxy(0);
+    ASSERT_TRUE(proxy.Listen());
+    registry_.SetSetting("ProxyEnable", 1u);
+    registry_.SetSetting("ProxyServer", QStringLiteral("127.0.0.1:%1").arg(proxy.Port()).toStdString());
+    NetworkPageLoader loader(registry_);
+    for (const int headerBytes : {60 * 1024, 70 * 1024, 0}) {
+        SiteAnswer answer = Page("<body>1.2.3.4:8080</body>");
+        answer.extraHeaders = {{"X-Filler", QByteArray(headerBytes, 'a')}};
+        server_.SetAnswer(QStringLiteral("/list.htm"), answer);
+        Load(loader, Url("/list.htm"));
+        EXPECT_EQ(loader.BodyText().value_or(QString()).contains(kListMarker), headerBytes < 64 * 1024)
+            << headerBytes;
+    }
 }
 
 TEST_F(PageLoaderTest, LoadsGoThroughTheSystemProxyInForceWhenTheyStart) {
