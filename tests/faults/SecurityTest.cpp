@@ -156,6 +156,8 @@ QStringList Tree(const QString& root) {
     return files;
 }
 
+const QString kImageMarkup = QStringLiteral("<img src=\"/dev/zero\">:80");
+
 class SecurityHostileSites : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -185,6 +187,7 @@ protected:
             QStringLiteral("$(touch pwned):8080"),
             QStringLiteral("`touch pwned`|x;y&z:8080"),
             QStringLiteral("@127.0.0.1:%1/#").arg(sentinel.Port()),
+            kImageMarkup,
         };
         QByteArray listPage = DemoContent(entries).ProxyListPage();
         listPage.replace("<body>", "<body>" + lures.toUtf8());
@@ -234,6 +237,10 @@ TEST_F(SecurityHostileSites, OnlyTheBaseAddressesAndTheProxyUnderTestAreEverAske
     ASSERT_EQ(rig.Entries(), entries);
     Select(QStringLiteral("@127.0.0.1:%1/#").arg(sentinel.Port()));
     RunOperation(rig.window->Command3);
+    Select(kImageMarkup); // shown as text: as markup it would read /dev/zero until memory ran out
+    rig.window->Command5->click();
+    ASSERT_TRUE(WaitFor([&] { return rig.window->lblproxymsg->text().endsWith(kImageMarkup); }, 3000));
+    EXPECT_FALSE(rig.window->grab().isNull());
     Select(QStringLiteral("127.0.0.1:%1").arg(sentinel.Port()));
     rig.window->Command5->click(); // switched on, never contacted by the program itself
     rig.window->Command6->click();

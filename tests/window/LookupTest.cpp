@@ -157,14 +157,6 @@ INSTANTIATE_TEST_SUITE_P(
                             QStringLiteral("本站主数据：北京\x1b[2J\a电信\n参考数据一："), Outcome::Found}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(LocationQueryTest, LongLocationIsCutAndControlsBlanked) {
-    StartQuery();
-    h.WebBrowser(3).Complete(ResultUrl(QStringLiteral("1.2.3.4")),
-                             ResultPageText(QStringLiteral("\x1b[31m") + QString(300, u'京')));
-    EXPECT_EQ(NewLog().last(),
-              QStringLiteral("查询结束,归属: [31m") + QString(195, u'京') + QStringLiteral("..."));
-}
-
 TEST_F(LocationQueryTest, AdjacentMarkersLogTheBareLine) {
     StartQuery();
     h.WebBrowser(3).Complete(ResultUrl(QStringLiteral("1.2.3.4")),
