@@ -1,7 +1,6 @@
 #include "web/HeaderBoundRelay.h"
 
 #include <QHostAddress>
-#include <QPointer>
 #include <QTcpSocket>
 
 namespace kestrovan {
