@@ -375,7 +375,7 @@ protected:
         } else if (end == End::KilledThenLockedElsewhere) {
             QFile lock(w.journalPath + QStringLiteral(".lock"));
             EXPECT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                        lock.write("42\nkestrovan\nelsewhere\n") &&
+                        lock.write("42\nkestrovan\nelsewhere\n") && lock.flush() &&
                         lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                                          QFileDevice::FileModificationTime));
         }
