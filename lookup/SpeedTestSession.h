@@ -25,8 +25,8 @@ public:
     std::optional<QString> SwitchTo(const QString& tested, std::optional<QString>& recovered);
     // Gives the setting from before back, unless it was changed during the test: the newer
     // setting is the user's. The journal goes once the store holds the one or the other;
-    // otherwise it stays for the next start or test, and the line for the log says so. Nothing
-    // happens without a running test.
+    // otherwise it stays for the next start or test (a line for the log when the store could not
+    // be read). Nothing happens without a running test.
     std::optional<QString> GiveBack();
     bool Running() const { return record_.has_value(); }
 
