@@ -42,7 +42,12 @@ void SpeedTestController::Command8_Click(const QString& Text1, const QString& Te
         return;
     }
     const QString tested = Text1 + u':' + Text2;
-    if (const std::optional<QString> refused = session_.SwitchTo(tested)) {
+    std::optional<QString> recovered;
+    const std::optional<QString> refused = session_.SwitchTo(tested, recovered);
+    if (recovered) {
+        appendLog_(*recovered);
+    }
+    if (refused) {
         appendLog_(*refused); // nothing was switched
         return;
     }
@@ -68,7 +73,7 @@ void SpeedTestController::Timer5_Timer() {
     WebBrowser4.Navigate(QStringLiteral("about:blank"));
     Command8.setEnabled(true);
     appendLog_(QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
-    session_.GiveBack();
+    GiveBack();
     proxySwitch_.StartMonitor();
 }
 
@@ -83,8 +88,14 @@ void SpeedTestController::WebBrowser4_DocumentComplete(const QString& /*url*/) {
                QStringLiteral("秒"));
     Command8.setEnabled(true);
     Command8.setFocus();
-    session_.GiveBack();
+    GiveBack();
     proxySwitch_.StartMonitor();
+}
+
+void SpeedTestController::GiveBack() {
+    if (const std::optional<QString> kept = session_.GiveBack()) {
+        appendLog_(*kept);
+    }
 }
 
 } // namespace kestrovan

@@ -48,6 +48,9 @@ public:
     std::optional<QString> Recover() { return session_.Recover(); }
 
 private:
+    // Ends the session; a setting that could not be given back is told in the log.
+    void GiveBack();
+
     QPushButton& Command8;
     QTimer& Timer5;
     PageLoader& WebBrowser4;

@@ -3,11 +3,13 @@
 #include "platform/RegistryOperations.h"
 #include "platform/qt/WholeFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QLockFile>
+#include <QSysInfo>
 
 namespace kestrovan {
 
@@ -18,9 +20,13 @@ constexpr QByteArrayView kTested = "tested";
 constexpr QByteArrayView kServer = "ProxyServer";
 constexpr QByteArrayView kEnable = "ProxyEnable";
 constexpr QByteArrayView kAbsent = "absent";
+constexpr QByteArrayView kRestoring = "restoring";
 constexpr QByteArrayView kEnd = "end";
 // Far above any proxy setting; the bound keeps a stray large file from being read whole.
 constexpr qint64 kMaxJournalBytes = 4 * 1024 * 1024;
+// A lock that names another machine cannot be checked for a live holder. A test ends within
+// seconds; a lock this old was left by a program that died there.
+constexpr qint64 kForeignLockMaxAgeMs = 10 * 60 * 1000;
 
 QByteArray Bytes(const std::string& text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -83,22 +89,27 @@ bool LeftBySpeedTest(const SpeedTestRecord& record, const ProxySettingsSnapshot&
         return current.proxyEnable == on || current.proxyEnable == record.before.proxyEnable;
     }
     // Cut short between the two writes that give the setting back.
-    return current.proxyServer == record.before.proxyServer && current.proxyEnable == on;
+    return record.restoring && current.proxyServer == record.before.proxyServer && current.proxyEnable == on;
 }
 
 QByteArray SpeedTestRecordText(const SpeedTestRecord& record) {
     return kHeader.toByteArray() + '\n' + kTested.toByteArray() + ' ' + Bytes(record.tested).toHex() + '\n' +
            ValueLine(kServer, record.before.proxyServer) + '\n' +
-           ValueLine(kEnable, record.before.proxyEnable) + '\n' + kEnd.toByteArray() + '\n';
+           ValueLine(kEnable, record.before.proxyEnable) + '\n' +
+           (record.restoring ? kRestoring.toByteArray() + '\n' : QByteArray()) + kEnd.toByteArray() + '\n';
 }
 
 std::optional<SpeedTestRecord> ParseSpeedTestRecord(QByteArrayView text) {
-    // The closing line comes last: a record cut off anywhere lacks it.
-    if (!text.endsWith(QByteArrayView("\n")) || text.count('\n') != 5) {
+    // The closing line comes last: a record cut off anywhere lacks it. The restore's mark before
+    // it is optional, so that a journal from before the mark existed still reads.
+    const qsizetype lineCount = text.count('\n');
+    if (!text.endsWith(QByteArrayView("\n")) || (lineCount != 5 && lineCount != 6)) {
         return std::nullopt;
     }
     const QList<QByteArray> lines = text.chopped(1).toByteArray().split('\n');
-    if (lines[0] != kHeader || lines[4] != kEnd || !lines[1].startsWith(kTested.toByteArray() + ' ')) {
+    const bool restoring = lineCount == 6;
+    if (lines[0] != kHeader || lines.back() != kEnd || (restoring && lines[4] != kRestoring) ||
+        !lines[1].startsWith(kTested.toByteArray() + ' ')) {
         return std::nullopt;
     }
     const std::optional<QByteArray> tested = FromHex(QByteArrayView(lines[1]).sliced(kTested.size() + 1));
@@ -107,7 +118,7 @@ std::optional<SpeedTestRecord> ParseSpeedTestRecord(QByteArrayView text) {
     if (!tested || !server || !enable) {
         return std::nullopt;
     }
-    return SpeedTestRecord{{*server, *enable}, tested->toStdString()};
+    return SpeedTestRecord{{*server, *enable}, tested->toStdString(), restoring};
 }
 
 SpeedTestJournal::SpeedTestJournal(QString file) : file_(std::move(file)) {}
@@ -129,16 +140,33 @@ SpeedTestJournal::LockState SpeedTestJournal::Lock() {
         return LockState::Failed;
     }
     const QString lockFile = file_ + QStringLiteral(".lock");
+    // Only a plain file is a lock. Anything else goes before QLockFile reads it: it would wait on
+    // a pipe for good. A folder that is not empty stays, and nothing can lock.
+    const QFileInfo found(lockFile);
+    if (found.isSymLink() || (found.exists() && !found.isFile())) {
+        const bool removed =
+            !found.isSymLink() && found.isDir() ? QDir().rmdir(lockFile) : QFile::remove(lockFile);
+        if (!removed) {
+            return LockState::Failed;
+        }
+    } else if (found.exists() && !found.isReadable()) {
+        return LockState::Failed; // its holder cannot be named, so it is neither live nor stale
+    }
     auto lock = std::make_unique<QLockFile>(lockFile);
     // Only a holder that is no longer running makes the lock stale; a test may outlast any age.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0) && lock->error() == QLockFile::LockFailedError) {
-        // A lock that names no holder (empty, cut off, unreadable) can never be released by one.
+        // A lock that names no holder (empty, cut off) can never be released by one; nor can one
+        // from another machine, once older than any test there.
         qint64 pid = 0;
         QString host;
         QString application;
-        if (lock->getLockInfo(&pid, &host, &application) || !lock->removeStaleLockFile() ||
-            !lock->tryLock(0)) {
+        const bool named = lock->getLockInfo(&pid, &host, &application);
+        const bool foreignAndOld =
+            named && !host.isEmpty() && host != QSysInfo::machineHostName() &&
+            qAbs(QFileInfo(lockFile).lastModified().msecsTo(QDateTime::currentDateTime())) >
+                kForeignLockMaxAgeMs;
+        if ((named && !foreignAndOld) || !lock->removeStaleLockFile() || !lock->tryLock(0)) {
             return lock->error() == QLockFile::LockFailedError ? LockState::HeldElsewhere : LockState::Failed;
         }
     }
@@ -164,7 +192,7 @@ SpeedTestJournal::Kept SpeedTestJournal::Write(const SpeedTestRecord& record) {
     case LockState::HeldElsewhere:
         return Kept::InUseElsewhere;
     case LockState::Failed:
-        return Kept::No;
+        return Kept::CannotLock;
     }
     return SaveWholeFile(file_, text, FileRole::State) ? Kept::Yes : Kept::No;
 }
@@ -173,8 +201,13 @@ SpeedTestJournal::Reading SpeedTestJournal::Read() {
     if (file_.isEmpty() || (!QFileInfo::exists(file_) && !QFileInfo(file_).isSymLink())) {
         return {};
     }
-    if (Lock() == LockState::HeldElsewhere) {
+    switch (Lock()) {
+    case LockState::Held:
+        break;
+    case LockState::HeldElsewhere:
         return {Found::InUse, std::nullopt}; // another instance's test is still running
+    case LockState::Failed:
+        return {Found::CannotLock, std::nullopt};
     }
     // A link, a pipe or a device is no journal of ours: it is never followed or waited on.
     const std::optional<QByteArray> text = ReadPlainFile(file_, kMaxJournalBytes);

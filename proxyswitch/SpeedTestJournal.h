@@ -20,12 +20,16 @@ namespace kestrovan {
 struct SpeedTestRecord {
     ProxySettingsSnapshot before;
     std::string tested; // "ProxyServer" as the test stored it, in ANSI bytes; "ProxyEnable" was 1
+    // Set just before the setting from before is written back: only then can the store hold a
+    // restore cut short between its two writes (where the store has no transactions).
+    bool restoring = false;
     friend bool operator==(const SpeedTestRecord&, const SpeedTestRecord&) = default;
 };
 
-// True when the store holds what a test with this record left there: the tested proxy, or a
-// switch or restore cut short between its two writes. Anything else is the user's own setting,
-// which the test's end never overwrites.
+// True when the store holds what a test with this record left there: the tested proxy, a switch
+// cut short between its two writes, or, once the restore had begun, a restore cut short. Anything
+// else is the user's own setting (their old server turned back on included), which the test's end
+// never overwrites.
 bool LeftBySpeedTest(const SpeedTestRecord& record, const ProxySettingsSnapshot& current);
 
 // The record as the journal file holds it (each value absent, or its type code and raw bytes),
@@ -38,7 +42,9 @@ std::optional<SpeedTestRecord> ParseSpeedTestRecord(QByteArrayView text);
 // While this program holds a record, a second instance sees the file as in use.
 class SpeedTestJournal {
 public:
-    enum class Found { Nothing, Record, Damaged, InUse };
+    // InUse: another instance holds the journal's lock. CannotLock: the lock could not be taken
+    // nor its holder named (a lock file that cannot be read, a folder in its place).
+    enum class Found { Nothing, Record, Damaged, InUse, CannotLock };
     struct Reading {
         Found found = Found::Nothing;
         std::optional<SpeedTestRecord> record; // with Found::Record
@@ -54,8 +60,9 @@ public:
     static QString FileIn(const std::filesystem::path& folder);
 
     // Replaces the journal whole (written, flushed, renamed), readable by the user only, never
-    // through a link. InUseElsewhere: another instance holds the journal's lock.
-    enum class Kept { Yes, No, InUseElsewhere };
+    // through a link. InUseElsewhere: another instance holds the journal's lock; CannotLock: as
+    // for Found::CannotLock.
+    enum class Kept { Yes, No, InUseElsewhere, CannotLock };
     Kept Write(const SpeedTestRecord& record);
     // What the file holds. A file that cannot be read or parsed, is too large or is not a plain
     // file (a link, a pipe) is Damaged.

@@ -33,6 +33,17 @@ ProxySettingsSnapshot SystemProxy::Capture() {
     return {ReadInternetSetting(reader_, kProxyServerName), ReadInternetSetting(reader_, kProxyEnableName)};
 }
 
+std::optional<ProxySettingsSnapshot> SystemProxy::CaptureChecked() {
+    const RegRead server =
+        reader_.ReadValueChecked(kInternetSettingsRoot, kInternetSettingsSubKey, kProxyServerName);
+    const RegRead enable =
+        reader_.ReadValueChecked(kInternetSettingsRoot, kInternetSettingsSubKey, kProxyEnableName);
+    if (server.unreadable || enable.unreadable) {
+        return std::nullopt;
+    }
+    return ProxySettingsSnapshot{server.value, enable.value};
+}
+
 void SystemProxy::Restore(const ProxySettingsSnapshot& snapshot) {
     const auto restore = [this](const QString& name, const std::optional<RegValue>& value) {
         if (!value) {

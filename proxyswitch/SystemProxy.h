@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace kestrovan {
 
@@ -25,6 +26,9 @@ public:
 
     // The two values as they stand.
     ProxySettingsSnapshot Capture();
+    // The same, nullopt when the store could not be read: a value that was not read is not known
+    // to be absent.
+    std::optional<ProxySettingsSnapshot> CaptureChecked();
     // Puts both values back as one change, then notifies the Internet layer.
     void Restore(const ProxySettingsSnapshot& snapshot);
 

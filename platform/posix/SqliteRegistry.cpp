@@ -508,20 +508,25 @@ RegStatus SqliteRegistry::ListKey(RegHandle root, std::string_view subKey, KeyLi
 
 std::optional<RegValue> SqliteRegistry::ReadValue(RegHandle root, std::string_view subKey,
                                                   std::string_view valueName) {
+    return ReadValueChecked(root, subKey, valueName).value;
+}
+
+RegRead SqliteRegistry::ReadValueChecked(RegHandle root, std::string_view subKey,
+                                         std::string_view valueName) {
     StoredValue value;
-    if (QueryValue(root, subKey, valueName, value) != kErrorSuccess) {
-        return std::nullopt;
+    if (const RegStatus status = QueryValue(root, subKey, valueName, value); status != kErrorSuccess) {
+        return {std::nullopt, status == kErrorCantRead};
     }
     if (value.type == kRegSz) {
         // Text ends at a terminating zero, should another writer have stored one.
         std::string text(reinterpret_cast<const char*>(value.data.data()), value.data.size());
         text.resize(std::strlen(text.c_str()));
-        return text;
+        return {text};
     }
     if (value.type == kRegDword && value.data.size() == 4) {
-        return DwordFromBytes(std::span(value.data).first<4>());
+        return {DwordFromBytes(std::span(value.data).first<4>())};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kestrovan

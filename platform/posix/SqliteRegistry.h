@@ -52,6 +52,7 @@ public:
 
     std::optional<RegValue> ReadValue(RegHandle root, std::string_view subKey,
                                       std::string_view valueName) override;
+    RegRead ReadValueChecked(RegHandle root, std::string_view subKey, std::string_view valueName) override;
 
     // Opens an existing key without creating anything; kErrorFileNotFound when it is missing.
     RegStatus RegOpenKeyA(RegHandle root, std::string_view subKey, RegHandle& key);

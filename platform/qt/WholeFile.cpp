@@ -16,6 +16,9 @@ namespace kestrovan {
 namespace {
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+// The most a file written in place may hold beforehand: its old bytes are kept in memory to be
+// put back. A larger one is not written in place at all.
+constexpr qint64 kMaxInPlaceOldBytes = 16 * 1024 * 1024;
 
 bool WriteAll(QFileDevice& file, QByteArrayView bytes) {
     // The explicit flush matters: Qt 6.4's QSaveFile::commit() overlooks a short write of its
@@ -48,6 +51,29 @@ bool WriteIntoDevice(const QString& path, QByteArrayView bytes) {
     return written && file.error() == QFileDevice::NoError;
 }
 
+// A plain file in a folder that takes no new files can only be overwritten where it is. A write
+// cut short (full disk, size limit) puts the old bytes back, so that a failure loses nothing.
+bool OverwriteInPlace(const QString& path, QByteArrayView bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || file.size() > kMaxInPlaceOldBytes) {
+        return false;
+    }
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError || old.size() != file.size()) {
+        return false;
+    }
+    if (file.seek(0) && WriteAll(file, bytes) && file.resize(bytes.size())) {
+        file.close();
+        return file.error() == QFileDevice::NoError;
+    }
+    file.unsetError();
+    // The old bytes fit where they were, so putting them back needs no new space.
+    if (file.seek(0) && WriteAll(file, old)) {
+        file.resize(old.size());
+    }
+    return false;
+}
+
 } // namespace
 
 bool MakePrivateFolders(const QString& dir) {
@@ -78,9 +104,10 @@ bool SaveWholeFile(const QString& path, QByteArrayView bytes, FileRole role) {
         return WriteIntoDevice(path, bytes);
     }
     QSaveFile file(path);
-    file.setDirectWriteFallback(role == FileRole::UserChosen);
+    // Qt's own fallback empties the old file before writing: a short write would lose it.
+    file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+        return role == FileRole::UserChosen && target.isFile() && OverwriteInPlace(path, bytes);
     }
     // The temporary file is made private before anything goes in; the rename keeps its mode.
     if (role == FileRole::State && !file.setPermissions(kOwnerOnly)) {

@@ -13,7 +13,8 @@ enum class FileRole {
     // link or anything but a plain file at the path is replaced, never followed or written into.
     State,
     // A file the user names: a link is followed; a device or pipe is written straight into; a
-    // plain file in a folder that takes no new files is overwritten in place.
+    // plain file in a folder that takes no new files is overwritten in place, its old bytes put
+    // back should the write fall short.
     UserChosen,
 };
 

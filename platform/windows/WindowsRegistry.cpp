@@ -53,6 +53,7 @@ public:
     ReadKey& operator=(const ReadKey&) = delete;
 
     bool Opened() const { return status_ == ERROR_SUCCESS; }
+    LSTATUS Status() const { return status_; }
     HKEY Get() const { return key_; }
 
 private:
@@ -61,8 +62,10 @@ private:
     bool owned_ = false;
 };
 
-// The type and bytes of one value; nullopt when it is missing, unreadable or too large.
-std::optional<std::pair<DWORD, std::vector<BYTE>>> QueryRaw(HKEY key, const std::string& name) {
+// The type and bytes of one value; nullopt when it is missing, unreadable or too large, with
+// unreadable set for a failure other than a missing value.
+std::optional<std::pair<DWORD, std::vector<BYTE>>> QueryRaw(HKEY key, const std::string& name,
+                                                            bool& unreadable) {
     DWORD type = 0;
     DWORD size = 0;
     LSTATUS status = ::RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
@@ -83,6 +86,7 @@ std::optional<std::pair<DWORD, std::vector<BYTE>>> QueryRaw(HKEY key, const std:
             status = ERROR_SUCCESS;
         }
     }
+    unreadable = status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND;
     return std::nullopt;
 }
 
@@ -182,30 +186,36 @@ RegStatus WindowsRegistry::RegCloseKey(RegHandle key) {
 
 std::optional<RegValue> WindowsRegistry::ReadValue(RegHandle root, std::string_view subKey,
                                                    std::string_view valueName) {
+    return ReadValueChecked(root, subKey, valueName).value;
+}
+
+RegRead WindowsRegistry::ReadValueChecked(RegHandle root, std::string_view subKey,
+                                          std::string_view valueName) {
     const auto parent = Native(root);
     const auto path = CString(subKey);
     const auto name = CString(valueName);
     if (!parent || !path || !name) {
-        return std::nullopt;
+        return {};
     }
     const ReadKey key(ToHkey(*parent), *path);
     if (!key.Opened()) {
-        return std::nullopt;
+        return {std::nullopt, key.Status() != ERROR_FILE_NOT_FOUND};
     }
-    const auto raw = QueryRaw(key.Get(), *name);
+    bool unreadable = false;
+    const auto raw = QueryRaw(key.Get(), *name, unreadable);
     if (!raw) {
-        return std::nullopt;
+        return {std::nullopt, unreadable};
     }
     const auto& [type, data] = *raw;
     if (type == REG_SZ) {
         // The text ends at its first terminating zero; a value may carry several or none.
         const auto* text = reinterpret_cast<const char*>(data.data());
-        return std::string(text, ::strnlen(text, data.size()));
+        return {std::string(text, ::strnlen(text, data.size()))};
     }
     if (type == REG_DWORD && data.size() == sizeof(std::uint32_t)) {
-        return DwordFromBytes(std::as_bytes(std::span(data)).first<4>());
+        return {DwordFromBytes(std::as_bytes(std::span(data)).first<4>())};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace kestrovan

@@ -30,6 +30,7 @@ public:
 
     std::optional<RegValue> ReadValue(RegHandle root, std::string_view subKey,
                                       std::string_view valueName) override;
+    RegRead ReadValueChecked(RegHandle root, std::string_view subKey, std::string_view valueName) override;
 
     // Number of keys opened by RegCreateKeyA and not closed yet.
     std::size_t OpenKeyCount() const { return openKeys_.size(); }

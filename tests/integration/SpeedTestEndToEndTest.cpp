@@ -10,8 +10,9 @@
 #include "tests/integration/StoreWindow.h"
 #include "tests/web/NetTestSupport.h"
 
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -157,8 +158,13 @@ enum class End {
     KilledThenAPipe,        // a pipe put where the journal was
     CompletedOverALink,     // the journal's name a link to another file when the test starts
     CompletedBesideAnEmptyLock,
-    TimedOutAfterAChange, // someone switched the proxy during the test
-    HungUpUnderNohup,     // SIGHUP ignored from the start, then SIGTERM
+    TimedOutAfterAChange,      // someone switched the proxy during the test
+    HungUpUnderNohup,          // SIGHUP ignored from the start, then SIGTERM
+    KilledThenOwnProxyBack,    // the user turned their own old server back on
+    KilledThenAPipeLock,       // a pipe put where the journal's lock was
+    KilledThenLockedElsewhere, // the lock names another machine, an hour old
+    KilledThenAFolderLock,     // a folder with a file in it where the lock was
+    KilledThenAFolderJournal,  // the same where the journal was
 };
 const char* const kEndNames[] = {"Completed",
                                  "TimedOut",
@@ -174,11 +180,17 @@ const char* const kEndNames[] = {"Completed",
                                  "CompletedOverALink",
                                  "CompletedBesideAnEmptyLock",
                                  "TimedOutAfterAChange",
-                                 "HungUpUnderNohup"};
+                                 "HungUpUnderNohup",
+                                 "KilledThenOwnProxyBack",
+                                 "KilledThenAPipeLock",
+                                 "KilledThenLockedElsewhere",
+                                 "KilledThenAFolderLock",
+                                 "KilledThenAFolderJournal"};
 
 bool IsKill(End end) {
     return end == End::Killed || end == End::KilledThenChanged || end == End::KilledThenTruncated ||
-           end == End::KilledThenHalfRestored || end == End::KilledThenAPipe;
+           end == End::KilledThenHalfRestored || end == End::KilledThenAPipe ||
+           end >= End::KilledThenOwnProxyBack;
 }
 
 bool IsCompleted(End end) {
@@ -344,16 +356,33 @@ protected:
         } else if (end == End::KilledThenTruncated) {
             QFile cut(w.journalPath);
             EXPECT_TRUE(cut.resize(cut.size() / 2));
-        } else if (end == End::KilledThenHalfRestored) {
+        } else if (end == End::KilledThenHalfRestored || end == End::KilledThenOwnProxyBack) {
             const Setting& before = GetParam().before;
             before.server ? w.Put("ProxyServer", *before.server) : w.Remove("ProxyServer");
-        } else if (end == End::KilledThenAPipe) {
-            EXPECT_TRUE(QFile::remove(w.journalPath));
-            EXPECT_EQ(::mkfifo(w.journalPath.toLocal8Bit().constData(), 0600), 0);
+            if (end == End::KilledThenHalfRestored) { // the restore had begun
+                WriteText(w.journalPath, ReadText(w.journalPath).replace("\nend\n", "\nrestoring\nend\n"));
+            }
+        } else if (end == End::KilledThenAPipe || end == End::KilledThenAPipeLock) {
+            const QString pipe =
+                w.journalPath + (end == End::KilledThenAPipeLock ? QStringLiteral(".lock") : QString());
+            EXPECT_TRUE(QFile::remove(pipe));
+            EXPECT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+        } else if (end == End::KilledThenAFolderLock || end == End::KilledThenAFolderJournal) {
+            const QString folder =
+                w.journalPath + (end == End::KilledThenAFolderLock ? QStringLiteral(".lock") : QString());
+            EXPECT_TRUE(QFile::remove(folder) && QDir().mkdir(folder));
+            WriteText(folder + QStringLiteral("/kept"), "x");
+        } else if (end == End::KilledThenLockedElsewhere) {
+            QFile lock(w.journalPath + QStringLiteral(".lock"));
+            EXPECT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                        lock.write("42\nkestrovan\nelsewhere\n") && lock.flush() &&
+                        lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                         QFileDevice::FileModificationTime));
         }
         RealWebWindow again(RegistryChoice{&w.store, &w.store}, w.journalPath);
         EXPECT_TRUE(again.StartUp());
-        EXPECT_FALSE(QFile::exists(w.journalPath));
+        EXPECT_EQ(QFileInfo::exists(w.journalPath),
+                  end == End::KilledThenAFolderLock || end == End::KilledThenAFolderJournal);
         restartLog = again.Log();
     }
 
@@ -386,6 +415,14 @@ TEST_P(SpeedTestRestore, GivesTheStoreBackAsItWas) {
     } else if (end == End::KilledThenTruncated || end == End::KilledThenAPipe) {
         after = {"", tested.toStdString(), std::uint32_t{1}, {}};
         restartLine = kDamaged; // nothing from a damaged journal goes into the store
+    } else if (end == End::KilledThenOwnProxyBack) {
+        after = {"", before.server, std::uint32_t{1}, {}};
+        restartLine = kChangedSince;
+    } else if (end == End::KilledThenAFolderLock || end == End::KilledThenAFolderJournal) {
+        after = {"", tested.toStdString(), std::uint32_t{1}, {}};
+        restartLine = end == End::KilledThenAFolderLock
+                          ? QStringLiteral("测速记录无法加锁,代理设置未恢复.")
+                          : QStringLiteral("上次测速的记录已损坏,无法删除,代理设置未恢复.");
     }
     if (IsKill(end)) {
         EXPECT_EQ(restartLog.join(u'|').toStdString(),
@@ -407,14 +444,16 @@ std::vector<RestoreCase> RestoreCases() {
             cases.push_back({setting, end});
         }
     }
-    for (const End end :
-         {End::KilledThenChanged, End::KilledThenTruncated, End::Interrupted, End::HungUp,
-          End::TerminatedWhenIdle, End::KilledThenAPipe, End::CompletedOverALink,
-          End::CompletedBesideAnEmptyLock, End::TimedOutAfterAChange, End::HungUpUnderNohup}) {
+    for (const End end : {End::KilledThenChanged, End::KilledThenTruncated, End::Interrupted, End::HungUp,
+                          End::TerminatedWhenIdle, End::KilledThenAPipe, End::CompletedOverALink,
+                          End::CompletedBesideAnEmptyLock, End::TimedOutAfterAChange, End::HungUpUnderNohup,
+                          End::KilledThenAPipeLock, End::KilledThenLockedElsewhere,
+                          End::KilledThenAFolderLock, End::KilledThenAFolderJournal}) {
         cases.push_back({kSettings[0], end});
     }
     // A half-done restore differs from the setting before only where the proxy was off.
     cases.push_back({kSettings[1], End::KilledThenHalfRestored});
+    cases.push_back({kSettings[1], End::KilledThenOwnProxyBack});
     return cases;
 }
 
