@@ -2,6 +2,7 @@
 
 #include "window/ListBox.h"
 #include "window/ListCheck.h"
+#include "window/MessageLog.h"
 #include "window/PlainToolTips.h"
 
 #include <ProgramIdentity.h>
@@ -40,8 +41,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
     return label;
 }
 
-QListWidget* MakeList(QListWidget* list, const char* name, const QString& accessibleName,
-                      const QRect& geometry) {
+template <typename List>
+List* MakeList(List* list, const char* name, const QString& accessibleName, const QRect& geometry) {
     Place(list, name, geometry);
     list->setAccessibleName(accessibleName);
     ShowToolTipsAsPlainText(*list);
@@ -86,7 +87,7 @@ Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QW
       lblproxymsg(
           MakeLabel(Frame2, "lblproxymsg", QStringLiteral("代理状态"), TwipsRect(120, 480, 3615, 255))),
       Frame3(MakeFrame(this, "Frame3", QStringLiteral("信息提示栏"), TwipsRect(4320, 1200, 3855, 2175))),
-      List2(MakeList(new QListWidget(Frame3), "List2", QStringLiteral("信息提示"),
+      List2(MakeList(new MessageLog(Frame3), "List2", QStringLiteral("信息提示"),
                      TwipsRect(120, 360, 3615, 1680))),
       Frame4(MakeFrame(this, "Frame4", QStringLiteral("软件信息栏"), TwipsRect(4320, 3480, 3855, 2175))),
       lbltitle(MakeLabel(Frame4, "lbltitle", QStringLiteral("名称"), TwipsRect(240, 480, 3375, 375))),
@@ -197,9 +198,7 @@ void Frmhome::ChangProxy(const QString& proxyaddress, std::int16_t isEnable) {
 }
 
 void Frmhome::AppendLog(const QString& message) {
-    List2->addItem(message);
-    List2->setCurrentRow(List2->count() - 1);
-    List2->scrollToItem(List2->currentItem());
+    List2->Append(message);
 }
 
 } // namespace kestrovan

@@ -19,6 +19,7 @@
 #include "proxyswitch/SwitchController.h"
 #include "proxyswitch/SystemProxy.h"
 #include "web/Endpoints.h"
+#include "window/MessageLog.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -115,7 +116,7 @@ public:
     QGroupBox* const Frame2;
     QLabel* const lblproxymsg;
     QGroupBox* const Frame3;
-    QListWidget* const List2;
+    MessageLog* const List2;
     QGroupBox* const Frame4;
     QLabel* const lbltitle;
     QLabel* const lblversion;

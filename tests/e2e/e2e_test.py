@@ -255,11 +255,19 @@ class Run:
         assert line.startswith("查询结束,归属:") and len(line) > len("查询结束,归属:"), "query ended with %r" % line
         self.note("location: " + line)
 
+    def mapped_libraries(self):
+        """The file names of the shared libraries the running program has mapped."""
+        with open("/proc/%d/maps" % self.process.pid, encoding="utf-8", errors="replace") as maps:
+            return {os.path.basename(line.split()[-1]) for line in maps if "/" in line}
+
     def check_whole_list(self):
         """检测全部代理 from List1's menu, opened with the Menu key: working entries first, fastest
         first, each with its verdict as its description, the refused one after them. The slow proxy
-        keeps the check running for 3 s, in which the buttons and the status line still answer."""
+        keeps the check running for 3 s, in which the buttons and the status line still answer.
+        libcurl and its TLS library are loaded by the first check, not before."""
         entries = atspi.item_texts(self.proxy_list)
+        check_only = [name for name in self.mapped_libraries() if name.startswith(("libcurl", "libssl", "libgnutls"))]
+        assert not check_only, "before any check the program has mapped %r" % check_only
         self.select(WORKING_PROXY)  # List1 has the keyboard focus
         before = len(self.log_lines())
         atspi.do_named_action(atspi.menu_item_by_keys((MENU_KEY, DOWN_KEY), "检测全部代理", 5), "Press")
@@ -276,6 +284,7 @@ class Run:
         self.wait_status("代理状态:关闭", 1.5)
         line = self.wait_log(r"^检测结束,", 30, before)
         assert line == "检测结束,共%d个,可用2个,支持HTTPS的1个." % len(entries), "the check ended with %r" % line
+        assert any(name.startswith("libcurl") for name in self.mapped_libraries()), "the check ran without libcurl"
         items = [item for item in atspi.children(self.proxy_list) if atspi.role_of(item) == "list item"]
         seen = [(atspi.name_of(item), atspi.description_of(item)) for item in items[:3]]
         assert sorted(atspi.name_of(item) for item in items) == sorted(entries), "the check changed the entries"
