@@ -23,8 +23,7 @@ make_ca() {
 make_leaf() {
     openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "/CN=127.0.0.1" \
         -keyout "$work/$1.key" -out "$work/$1.csr" 2>/dev/null
-    # 127.0.0.1 also as a DNS name: Schannel's check of a CA given to libcurl matches DNS names only.
-    printf 'subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' \
+    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' \
         >"$work/$1.ext"
     openssl x509 -req -in "$work/$1.csr" -CA "$work/$2.pem" -CAkey "$work/$2.key" -CAcreateserial \
         -days 3650 -extfile "$work/$1.ext" -out "$work/$1.pem" 2>/dev/null
