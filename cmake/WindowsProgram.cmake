@@ -91,8 +91,7 @@ set(CPACK_COMPONENTS_ALL Unspecified)
 # record in the state folder; the program gives the user's setting back from it, as at a start,
 # and only then are the folder and the program's key removed. The user's proxy setting is not
 # otherwise touched. $LOCALAPPDATA is the user's in the "current" context; the context the
-# uninstaller chose (all users, for an administrator) is taken back for the shortcuts. Quotes and
-# backslashes are escaped once for CPack's own configuration file.
+# uninstaller chose (all users, for an administrator) is taken back for the shortcuts.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   StrCpy $R0 $APPDATA
   SetShellVarContext current
@@ -104,4 +103,7 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   RMDir /r "$R1"
   DeleteRegKey HKCU "Software\Kestrovan"
 ]=])
+# The values reach CPack's configuration file as they are written here, quotes and backslashes
+# included.
+set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)
