@@ -124,6 +124,23 @@ if ((check_status != 2)); then
     echo "kestrovan-check.exe with a broken CA file: exit ${check_status}: $(cat "${scratch}/broken.err")"
     status=1
 fi
+# The system's store stays trusted beside the CA file: while the interceptor's CA is a root of the
+# user's store, its proxy's tunnel verifies. The registry holds the root serialised: property 32
+# (the encoded certificate), 1, its length (little-endian), the DER.
+roots='HKCU\Software\Microsoft\SystemCertificates\Root\Certificates'
+other_ca="${build}/program/demo-tls/other-ca.pem"
+der="$(openssl x509 -in "${other_ca}" -outform DER | od -An -tx1 | tr -d ' \n')"
+length=$((${#der} / 2))
+wine reg add "${roots}\\$(openssl x509 -in "${other_ca}" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')" \
+    /v Blob /t REG_BINARY /f /d "$(printf '2000000001000000%02x%02x%02x%02x' $((length & 255)) \
+        $((length >> 8 & 255)) $((length >> 16 & 255)) $((length >> 24)))${der}" >/dev/null
+verdict="$(echo 127.0.0.1:27484 | check_exe --json --list - --ca-file "$(winepath -w "${build}/program/demo-tls/ca.pem")" |
+    python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["https"])')" || true
+wine reg delete "${roots}" /f >/dev/null
+if [[ ${verdict} != supported ]]; then
+    echo "kestrovan-check.exe with --ca-file trusts the system's store no more: ${verdict}"
+    status=1
+fi
 kill "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
 wait "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
 demo_pid="" tinyproxy_pid=""
