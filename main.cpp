@@ -1,8 +1,10 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "ProgramIdentity.h"
+#include "lookup/SpeedTestSession.h"
 #include "platform/NativePlatform.h"
 #include "platform/qt/QtTranslation.h"
 #include "proxyswitch/SpeedTestJournal.h"
+#include "proxyswitch/SystemProxy.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
@@ -24,6 +26,14 @@ int main(int argc, char** argv) {
     kestrovan::NetworkHttpRequestFactory http;
     kestrovan::NetworkPageLoaderFactory pageLoaders(*platform->registryReader);
     kestrovan::SpeedTestJournal speedTestJournal(kestrovan::SpeedTestJournal::FileIn(platform->stateFolder));
+    // The uninstaller's first step: the setting of a speed test that never ended is given back,
+    // as at a start, with no window. Exit status 0 when no record is left.
+    if (QApplication::arguments().contains(QStringLiteral("--recover-only"))) {
+        kestrovan::SystemProxy systemProxy(*platform->registry, *platform->registryReader,
+                                           *platform->internetSettings, *platform->messageDialog);
+        kestrovan::SpeedTestSession(systemProxy, speedTestJournal).Recover();
+        return speedTestJournal.Read().found == kestrovan::SpeedTestJournal::Found::Nothing ? 0 : 1;
+    }
     const kestrovan::FrmhomeAdapters adapters{*platform->registry,
                                               *platform->registryReader,
                                               *platform->internetSettings,

@@ -7,6 +7,7 @@
 #include "check/Console.h"
 #include "check/EntrySources.h"
 #include "check/PageFetches.h"
+#include "check/PemCertificates.h"
 #include "check/ProxyCheck.h"
 #include "proxylist/ExportFile.h"
 #include "web/Endpoints.h"
@@ -150,16 +151,24 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
     return checked;
 }
 
-// The certificates trusted beside the system's: the build's own and those of --ca-file.
+// The certificates trusted beside the system's: the build's own and those of --ca-file, whose
+// every certificate block must be whole.
 std::optional<QByteArray> ExtraTrust(const CheckOptions& options) {
     QByteArray trust = ConfiguredTunnelTrust();
     if (options.caFile) {
         const std::optional<QByteArray> file = ReadListFile(*options.caFile);
-        if (!file || !file->contains("-----BEGIN CERTIFICATE-----")) {
+        const PemCertificates certificates = ReadPemCertificates(file.value_or(QByteArray()));
+        if (certificates.brokenBlock != 0) {
+            Say(QStringLiteral("CA证书文件 %1 中第%2个证书已损坏")
+                    .arg(*options.caFile)
+                    .arg(certificates.brokenBlock));
+            return std::nullopt;
+        }
+        if (!file || certificates.count == 0) {
             Say(QStringLiteral("无法读取CA证书文件 %1 (PEM格式, 不超过4MB)").arg(*options.caFile));
             return std::nullopt;
         }
-        trust += '\n' + *file;
+        trust += '\n' + certificates.pem;
     }
     return trust;
 }

@@ -6,7 +6,13 @@
 
 #include <QFile>
 
+#include <array>
 #include <cstdio>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace kestrovan {
 
@@ -22,11 +28,35 @@ std::vector<std::u16string> EntriesOfListFile(const QByteArray& bytes) {
     return entries;
 }
 
+namespace {
+
+// Standard input through the C library: QFile over a Windows pipe reports an error once the pipe
+// has ended, instead of its end. Binary, so that no CR LF or ^Z is taken away on Windows.
+std::optional<QByteArray> ReadStandardInput() {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    QByteArray bytes;
+    std::array<char, 64 * 1024> chunk{};
+    std::size_t got = chunk.size();
+    while (got == chunk.size() && bytes.size() <= kMaxListFileBytes) {
+        got = std::fread(chunk.data(), 1, chunk.size(), stdin);
+        bytes.append(chunk.data(), static_cast<qsizetype>(got));
+    }
+    if (std::ferror(stdin) || bytes.size() > kMaxListFileBytes) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
 std::optional<QByteArray> ReadListFile(const QString& path) {
-    QFile file;
-    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                   : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (!opened) {
+    if (path == QLatin1String("-")) {
+        return ReadStandardInput();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
     QByteArray bytes;

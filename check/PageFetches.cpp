@@ -149,6 +149,14 @@ FetchError ErrorOf(CURLcode result, bool tooLarge) {
         return FetchError::TooLarge;
     case CURLE_PEER_FAILED_VERIFICATION:
         return FetchError::Unverified;
+    // This computer's TLS set-up failed (its CA certificates, say): the proxy is not to blame.
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+        return FetchError::LocalLimit;
     default:
         return tooLarge ? FetchError::TooLarge : FetchError::Broken;
     }

@@ -34,7 +34,8 @@ enum class FetchError {
     TooLarge,        // the answer outgrew the page cap, or its share of the memory budget of all loads
     Broken,          // the connection broke, or what came was no HTTP answer
     Unverified,      // a TLS server whose certificate did not verify against the trusted roots
-    LocalLimit,      // no socket could be opened here (descriptor limit): no fault of the far side
+    LocalLimit,      // no socket could be opened here (descriptor limit), or this computer's TLS
+                     // set-up failed: no fault of the far side
 };
 
 struct PageAnswer {

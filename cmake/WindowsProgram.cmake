@@ -87,4 +87,23 @@ set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_UNINSTALL_NAME Uninstall)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_COMPONENTS_ALL Unspecified)
+# Before the files go: the uninstalling user's own state. A speed test that never ended has its
+# record in the state folder; the program gives the user's setting back from it, as at a start,
+# and only then are the folder and the program's key removed. The user's proxy setting is not
+# otherwise touched. $LOCALAPPDATA is the user's in the "current" context; the context the
+# uninstaller chose (all users, for an administrator) is taken back for the shortcuts.
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
+  StrCpy $R0 $APPDATA
+  SetShellVarContext current
+  StrCpy $R1 "$LOCALAPPDATA\Kestrovan"
+  StrCmp $R0 $APPDATA +2
+    SetShellVarContext all
+  IfFileExists "$R1\speedtest.journal" 0 +2
+    ExecWait '"$INSTDIR\kestrovan.exe" --recover-only'
+  RMDir /r "$R1"
+  DeleteRegKey HKCU "Software\Kestrovan"
+]=])
+# The values reach CPack's configuration file as they are written here, quotes and backslashes
+# included.
+set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)

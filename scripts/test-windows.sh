@@ -91,12 +91,15 @@ WINEPATH="${program_dlls}" QT_PLUGIN_PATH="$(winepath -w "${sdk}/plugins")" QT_Q
 
 phase "kestrovan-check.exe against the same servers"
 # The tinyproxy works and tunnels, the other two work for pages only, a port where nothing listens
-# refuses; the answer is a JSON list.
-printf '127.0.0.1:27489\r\n127.0.0.1:27482\r\nnot-an-entry\r\n127.0.0.1:27484\r\n127.0.0.1:27485\r\n' \
-    >"${scratch}/list.txt"
-WINEPATH="${program_dlls}" wine "${build}/program/check/kestrovan-check.exe" --home http://127.0.0.1:27480 \
-    --lookup http://127.0.0.1:27481 --timeout 5 --json --list "$(winepath -w "${scratch}/list.txt")" \
-    --https-only --out "$(winepath -w "${scratch}/working.txt")" >"${scratch}/check.json" && check_status=0 ||
+# refuses; the answer is a JSON list. The list comes through a pipe; the TLS target is named by its
+# address, which its certificate holds as an IP entry only, and its CA also comes from --ca-file.
+check_exe() {
+    WINEPATH="${program_dlls}" wine "${build}/program/check/kestrovan-check.exe" --home http://127.0.0.1:27480 \
+        --lookup http://127.0.0.1:27481 --timeout 5 "$@"
+}
+printf '127.0.0.1:27489\r\n127.0.0.1:27482\r\nnot-an-entry\r\n127.0.0.1:27484\r\n127.0.0.1:27485\r\n' |
+    check_exe --json --list - --https-only --out "$(winepath -w "${scratch}/working.txt")" \
+        --ca-file "$(winepath -w "${build}/program/demo-tls/ca.pem")" >"${scratch}/check.json" && check_status=0 ||
     check_status=$?
 cat "${scratch}/check.json"
 if ((check_status != 0)) || ! python3 - "${scratch}/check.json" "${scratch}/working.txt" <<'PYTHON'; then
@@ -111,6 +114,31 @@ assert verdicts == {"127.0.0.1:27482": "supported", "127.0.0.1:27484": "intercep
 assert open(sys.argv[2], "rb").read() == b"127.0.0.1:27482\r\n"
 PYTHON
     echo "kestrovan-check.exe: exit ${check_status}, or not the expected results"
+    status=1
+fi
+# A CA file with a broken certificate block ends the run before any check, as bad usage.
+printf -- '-----BEGIN CERTIFICATE-----\r\nMIIBfzCCASWgAwIBAgIU\r\n-----END CERTIFICATE-----\r\n' >"${scratch}/broken.pem"
+echo 127.0.0.1:27482 | check_exe --list - --ca-file "$(winepath -w "${scratch}/broken.pem")" \
+    >/dev/null 2>"${scratch}/broken.err" && check_status=0 || check_status=$?
+if ((check_status != 2)); then
+    echo "kestrovan-check.exe with a broken CA file: exit ${check_status}: $(cat "${scratch}/broken.err")"
+    status=1
+fi
+# The system's store stays trusted beside the CA file: while the interceptor's CA is a root of the
+# user's store, its proxy's tunnel verifies. The registry holds the root serialised: property 32
+# (the encoded certificate), 1, its length (little-endian), the DER.
+roots='HKCU\Software\Microsoft\SystemCertificates\Root\Certificates'
+other_ca="${build}/program/demo-tls/other-ca.pem"
+der="$(openssl x509 -in "${other_ca}" -outform DER | od -An -tx1 | tr -d ' \n')"
+length=$((${#der} / 2))
+wine reg add "${roots}\\$(openssl x509 -in "${other_ca}" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')" \
+    /v Blob /t REG_BINARY /f /d "$(printf '2000000001000000%02x%02x%02x%02x' $((length & 255)) \
+        $((length >> 8 & 255)) $((length >> 16 & 255)) $((length >> 24)))${der}" >/dev/null
+verdict="$(echo 127.0.0.1:27484 | check_exe --json --list - --ca-file "$(winepath -w "${build}/program/demo-tls/ca.pem")" |
+    python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["https"])')" || true
+wine reg delete "${roots}" /f >/dev/null
+if [[ ${verdict} != supported ]]; then
+    echo "kestrovan-check.exe with --ca-file trusts the system's store no more: ${verdict}"
     status=1
 fi
 kill "${demo_pid}" "${tinyproxy_pid}" 2>/dev/null || true
@@ -134,6 +162,18 @@ xvfb-run -a -n 140 -s "-screen 0 1024x768x24" "${root}/scripts/wine-blackbox.sh"
     "${build}/program" "${linux_build}" "${KESTROVAN_WINE_SCREENSHOT:-}" || status=1
 
 phase "uninstalling"
+# A speed test that never ended: the tested proxy is on and its record holds the user's setting
+# from before, beside the program's own key. The uninstaller gives that setting back, then removes
+# the state folder and the key.
+internet='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+wine reg add "${internet}" /v ProxyServer /t REG_SZ /d 127.0.0.1:27499 /f >/dev/null
+wine reg add "${internet}" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null
+wine reg add 'HKCU\Software\Kestrovan' /v Left /t REG_SZ /d behind /f >/dev/null
+state="$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')")/Kestrovan"
+mkdir -p "${state}"
+hex() { printf %s "$1" | od -An -tx1 | tr -d ' \n'; }
+printf 'kestrovan speed test 1\ntested %s\nProxyServer 1 %s\nProxyEnable 4 00000000\nend\n' \
+    "$(hex 127.0.0.1:27499)" "$(hex 127.0.0.1:27498)" >"${state}/speedtest.journal"
 # The uninstaller runs from a copy of itself in the temporary folder; wine returns before it ends.
 # The copy needs the virtual display until it has removed the shortcut too (it goes after the
 # files), so the display stays up until both are gone.
@@ -142,6 +182,15 @@ xvfb-run -a -n 140 bash -c 'wine "C:\Kestrovan\Uninstall.exe" /S
     uninstall "${installed}/kestrovan.exe" "${shortcut}"
 if [[ -e ${installed}/kestrovan.exe || -e ${shortcut} ]]; then
     echo "the uninstaller left the program or its shortcut"
+    status=1
+fi
+setting="$(wine reg query "${internet}" | tr -d '\r' | grep -E '^ +Proxy(Server|Enable) ' | tr -s ' ')"
+if [[ ${setting} != *"ProxyServer REG_SZ 127.0.0.1:27498"* || ${setting} != *"ProxyEnable REG_DWORD 0x0"* ]]; then
+    echo "the uninstaller did not give the setting from before the speed test back: ${setting}"
+    status=1
+fi
+if [[ -e ${state} ]] || wine reg query 'HKCU\Software\Kestrovan' >/dev/null 2>&1; then
+    echo "the uninstaller left the program's state folder or its key"
     status=1
 fi
 

@@ -28,12 +28,17 @@ require_root() {
 }
 
 # Called with the lock held, once Qt and libxml2 are in the prefix.
+# The stamp names the recipe it was built with: a changed recipe or patch builds libcurl again.
 ensure_curl() {
-    [[ -f "${curl_stamp}" && -f "${prefix}/lib/cmake/CURL/CURLConfig.cmake" ]] && return 0
+    local recipe
+    recipe="$(cat "${root}/scripts/windows-sdk/build-curl-mingw.sh" "${root}/scripts/windows-sdk/curl-schannel-trust.patch" |
+        sha256sum | cut -d' ' -f1)"
+    [[ "$(cat "${curl_stamp}" 2>/dev/null)" == "${recipe}" && -f "${prefix}/lib/cmake/CURL/CURLConfig.cmake" ]] &&
+        return 0
     say "building libcurl for mingw-w64 from Debian's curl source package (logs in ${cache}/work)"
     require_root
     "${root}/scripts/windows-sdk/build-curl-mingw.sh" "${cache}/work" "${prefix}" >&2
-    touch "${curl_stamp}"
+    echo "${recipe}" >"${curl_stamp}"
 }
 
 mkdir -p "${cache}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds libcurl 7.88.1 (Debian 12's curl source package, with Debian's patches) for
 # x86_64-w64-mingw32 as a DLL into PREFIX, beside the Qt for mingw, with curl's own CMake build.
-# HTTP and HTTPS only, TLS through Windows' Schannel and its certificate store; no zlib, brotli,
+# HTTP and HTTPS only, TLS through Windows' Schannel and its certificate store (with
+# curl-schannel-trust.patch: a CA file trusted beside the store, addresses matched); no zlib, brotli,
 # zstd, libssh2, libidn2, libpsl, nghttp2 or LDAP, so the DLL needs nothing but Windows' own DLLs.
 # Found with find_package(CURL CONFIG) as CURL::libcurl once PREFIX is in the find root path.
 # Usage: build-curl-mingw.sh WORKDIR PREFIX   (PREFIX holds toolchain-mingw-w64-posix.cmake)
@@ -16,6 +17,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -q --no-install-recommends g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev >/dev/null
 fetch_debian_source curl curl_7.88.1.orig.tar.gz
 unpack_debian_source curl 7.88.1 curl-src
+patch -d curl-src -p1 --quiet <"$(dirname "$(readlink -f "$0")")/curl-schannel-trust.patch"
 rm -rf curl-build
 # CA bundle and path "none": left on auto, CMake bakes the build machine's /etc/ssl paths into
 # the DLL, and Schannel then fails every HTTPS transfer on a missing file instead of using the

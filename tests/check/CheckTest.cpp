@@ -421,6 +421,30 @@ TEST_F(CheckProgramTest, TheListPageIsReadAsTheWindowReadsIt) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(QString::fromUtf8(run.stdErr).contains(QStringLiteral("连接服务器失败,请稍候重试.")));
     EXPECT_EQ(RunCheck({"--timeout", "x"}).exitCode, 2);
+
+    // A CA file with a broken certificate block, after a good one or alone, ends the run before
+    // any check instead of failing every tunnel.
+    QFile demoCa(QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/ca.pem"));
+    ASSERT_TRUE(demoCa.open(QIODevice::ReadOnly));
+    const QByteArray good = demoCa.readAll();
+    QTemporaryDir folder;
+    const QString caFile = folder.filePath(QStringLiteral("ca.pem"));
+    for (const auto& [text, block] :
+         {std::pair{good + "-----BEGIN CERTIFICATE-----\nMIIBfzCCASWgAwIBAgIU\n-----END CERTIFICATE-----\n",
+                    2},
+          {good + "-----BEGIN CERTIFICATE-----\nMIIB!fzCC\n-----END CERTIFICATE-----\n", 2},
+          {QByteArray(good).remove(good.indexOf('\n') + 1, 65), 1},
+          {"-----BEGIN CERTIFICATE-----\nMIIBfzCCASWgAwIBAgIU\n", 1}}) {
+        QFile written(caFile);
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly) && written.write(text) == text.size());
+        written.close();
+        run = RunCheck(CommonArguments() << "--ca-file" << caFile << "--list"
+                                         << "-",
+                       At(proxy.Port()).toUtf8());
+        EXPECT_EQ(run.exitCode, 2) << text.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(run.stdErr).contains(QStringLiteral("中第%1个证书已损坏").arg(block)))
+            << run.stdErr.toStdString();
+    }
 }
 
 } // namespace
