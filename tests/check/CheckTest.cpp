@@ -447,7 +447,7 @@ TEST_F(CheckProgramTest, GreedyNeighboursAndFewDescriptorsFailNoWorkingProxy) {
                                   .extraHeaders = {},
                                   .dripBytesPerSecond = 1});
     std::vector<std::u16string> burst;
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 75; ++i) {
         for (const quint16 port : {endless.Port(), stalled.Port(), dripping.Port(), tunnelling.Port()}) {
             burst.push_back(At(port).toStdU16String());
         }
