@@ -476,6 +476,7 @@ private:
         answer.status = status;
         answer.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(transfer.spent);
         answer.contentType = std::move(transfer.contentType);
+        answer.deadline = transfer.deadline;
         if (error == FetchError::None && !transfer.body.isEmpty()) {
             // The body keeps its part of the budget until whoever reads it lets go.
             const qint64 held = transfer.body.size();

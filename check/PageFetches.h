@@ -48,6 +48,8 @@ struct PageAnswer {
     // Holds the body's part of the memory budget until the last copy of this is dropped, so that a
     // body waiting to be read still counts.
     std::shared_ptr<const void> budgetHold;
+    // When the time of the load (of its check, for the legs of one) runs out.
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 };
 
 struct FetchLimits {
