@@ -284,11 +284,11 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
         server->close();
     }
     menu->actions()[0]->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.Log().constLast().startsWith(QStringLiteral("IP查询服务")); },
-                                20'000));
-    EXPECT_EQ(h.Log().constLast(), QStringLiteral("IP查询服务没有应答,未检测代理,请稍候重试."));
-    EXPECT_EQ(h.Log()[h.Log().size() - 2], QStringLiteral("检测已停止......(0/1)"));
-    EXPECT_TRUE(w.List1->item(0)->toolTip().startsWith(QStringLiteral("延时:")));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return h.Log().constLast().startsWith(QStringLiteral("IP")); }, 20'000));
+    EXPECT_EQ(h.Log().mid(h.Log().size() - 2),
+              (QStringList{QStringLiteral("检测已停止......(0/1)"),
+                           QStringLiteral("IP查询服务没有应答,未检测代理,请稍候重试.")}));
 
     // A check under way ends with the window, its transfers with it.
     menu->actions()[0]->trigger();
