@@ -15,8 +15,9 @@ struct ServiceHealth {
     bool tunnelAnswers = true; // a verified TLS connection to the tunnel target, and an answer
 };
 
-// The first check's result page and its tunnel target, each asked once, directly, within the
-// check's time; none when the plan checks nothing. Their answers go to ReadServiceProbes.
+// A check's result page (the first entry named by an IPv4 address, else the first entry) and its
+// tunnel target, each asked once, directly, within the check's time; none when the plan checks
+// nothing. Their answers go to ReadServiceProbes.
 std::vector<PageRequest> ServiceProbes(const CheckPlan& plan);
 
 // The health the answers show, in the order of the probes. Reads the page as a check does.
