@@ -343,11 +343,11 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
 TEST_F(CheckProgramTest, TheWindowsCheckGivesTheProgramsVerdicts) {
     const QStringList entries{At(refusingPort),      At(silent.Port()),        At(failing.Port()),
                               At(elsewhere.Port()),  QStringLiteral("a b:80"), At(proxy.Port()),
-                              At(tunnelling.Port()), At(intercepting.Port())};
+                              At(tunnelling.Port()), At(intercepting.Port()),  At(trailers.serverPort())};
     const CheckRun program = RunCheck(CommonArguments() << "--list"
                                                         << "-",
                                       entries.join(u'\n').toUtf8());
-    ASSERT_EQ(program.results.size(), 8) << program.stdErr.toStdString();
+    ASSERT_EQ(program.results.size(), 9) << program.stdErr.toStdString();
 
     QFile ca(QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/ca.pem"));
     ASSERT_TRUE(ca.open(QIODevice::ReadOnly));
@@ -367,8 +367,8 @@ TEST_F(CheckProgramTest, TheWindowsCheckGivesTheProgramsVerdicts) {
     loop.exec();
     EXPECT_LT(clock.elapsed(), 3500);
     const QJsonArray verdicts = QJsonDocument::fromJson(ReportJson(ReportOrder(window.Results()))).array();
-    ASSERT_EQ(verdicts.size(), 8);
-    for (int i = 0; i < 8; ++i) {
+    ASSERT_EQ(verdicts.size(), 9);
+    for (int i = 0; i < 9; ++i) {
         QJsonObject mine = verdicts[i].toObject();
         QJsonObject theirs = program.results[i].toObject();
         // Delays may differ by a tick; everything else is the verdict.
