@@ -9,6 +9,7 @@
 #include "check/PageFetches.h"
 #include "check/PemCertificates.h"
 #include "check/ProxyCheck.h"
+#include "check/ServiceProbe.h"
 #include "proxylist/ExportFile.h"
 #include "web/Endpoints.h"
 #include "web/PageLoadLimits.h"
@@ -91,9 +92,8 @@ private:
 // beside the transfer loop so that no other check's time runs out meanwhile.
 constexpr std::size_t kPageReaders = 2;
 
-std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, const CheckOptions& options,
-                                       const Endpoints& endpoints, const QByteArray& extraTrust) {
-    CheckPlan plan = PlanChecks(std::move(entries), endpoints, options.tunnelUrl, options.timeout);
+std::vector<CheckedEntry> CheckEntries(CheckPlan plan, const CheckOptions& options,
+                                       const QByteArray& extraTrust) {
     std::vector<CheckedEntry>& checked = plan.checked;
 
     // Both legs must end before a check has its verdict.
@@ -107,11 +107,11 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
     ProgressLine progress(checked.size());
     const auto settle = [&](std::size_t check) {
         Pending& legs = pending[check];
-        if (!legs.page || !legs.tunnel) {
+        if (!legs.page || (plan.legsPerCheck > 1 && !legs.tunnel)) {
             return;
         }
         CheckResult& result = checked[plan.checkEntry[check]].result;
-        result = CombineLegs(*legs.page, *legs.tunnel);
+        result = CombineLegs(*legs.page, legs.tunnel);
         legs = Pending{};
         ++done;
         working += result.failure ? 0 : 1;
@@ -120,13 +120,13 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
 
     BackgroundJobs pageReaders(kPageReaders, &LowerThisThreadPriority);
     const FetchLimits limits{.concurrency = ChecksAtOnce(options.concurrency),
-                             .legsPerGroup = kLegsPerCheck,
+                             .legsPerGroup = plan.legsPerCheck,
                              .extraTrustPem = extraTrust};
     FetchPages(plan.requests, limits,
                {.done =
                     [&](std::size_t index, PageAnswer answer) {
-                        const std::size_t check = index / kLegsPerCheck;
-                        if (index % kLegsPerCheck == 1) {
+                        const std::size_t check = plan.CheckOf(index);
+                        if (plan.IsTunnelLeg(index)) {
                             pending[check].tunnel = std::move(answer);
                             settle(check);
                             return;
@@ -149,6 +149,16 @@ std::vector<CheckedEntry> CheckEntries(std::vector<std::u16string> entries, cons
     progress.Update(done, working, /*force=*/true);
     progress.End();
     return checked;
+}
+
+// Asks the lookup service and the tunnel target once each, without a proxy.
+ServiceHealth ProbeServices(const CheckPlan& plan, const QByteArray& extraTrust) {
+    const std::vector<PageRequest> probes = ServiceProbes(plan);
+    std::vector<PageAnswer> answers(probes.size());
+    FetchPages(probes, FetchLimits{.concurrency = probes.size(), .extraTrustPem = extraTrust},
+               {.done = [&](std::size_t index, PageAnswer answer) { answers[index] = std::move(answer); },
+                .tick = {}});
+    return ReadServiceProbes(answers);
 }
 
 // The certificates trusted beside the system's: the build's own and those of --ca-file, whose
@@ -195,8 +205,28 @@ int RunCheckCommand(const QStringList& arguments) {
     if (!entries) {
         return kUsageStatus;
     }
+    CheckPlan plan = PlanChecks(std::move(*entries), endpoints, options.tunnelUrl, options.timeout);
+    // A server every check relies on that does not answer would be blamed on every proxy.
+    const ServiceHealth health = ProbeServices(plan, *extraTrust);
+    if (!health.lookupAnswers) {
+        Say(QStringLiteral("IP查询服务 %1 没有应答 (不经代理直接访问也未得到查询结果), 未检测代理.")
+                .arg(options.lookupBase));
+        return kUsageStatus;
+    }
+    if (!health.tunnelAnswers) {
+        const QString silent =
+            QStringLiteral("HTTPS测试地址 %1 没有应答 (不经代理直接访问也无法建立经过验证的TLS连接), ")
+                .arg(options.tunnelUrl);
+        if (options.httpsOnly) {
+            // Every proxy would be dropped for what the target did: no answer beats a wrong one.
+            Say(silent + QStringLiteral("无法按 --https-only 检测, 未检测代理."));
+            return kUsageStatus;
+        }
+        Say(silent + QStringLiteral("本次不检测HTTPS, 各代理均为 HTTPS 未检测."));
+        DropTunnelLegs(plan);
+    }
     const std::vector<CheckedEntry> ordered =
-        ReportOrder(CheckEntries(std::move(*entries), options, endpoints, *extraTrust));
+        ReportOrder(CheckEntries(std::move(plan), options, *extraTrust));
     // The file first: a reader that stops early (| head) ends the program on its next write.
     const std::vector<std::u16string> working = WorkingEntries(ordered, options.httpsOnly);
     if (options.outFile && working.empty()) {

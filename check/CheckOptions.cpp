@@ -48,6 +48,12 @@ std::variant<CheckOptions, UsageError> ParseCheckOptions(const QStringList& argu
             return std::nullopt;
         };
         const auto missing = [&] { return UsageError{QStringLiteral("选项 %1 缺少参数").arg(name)}; };
+        const bool isSwitch = name == QLatin1String("--help") || name == QLatin1String("--json") ||
+                              name == QLatin1String("--https-only");
+        if (isSwitch && inlineValue) {
+            // "--json=0" reads as "off" to a user; taking it as "on" would do the opposite.
+            return UsageError{QStringLiteral("选项 %1 不带参数").arg(name)};
+        }
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.help = true;
         } else if (name == QLatin1String("--json")) {
@@ -124,7 +130,11 @@ QString CheckHelpText() {
                "  HTTPS 支持      隧道与经过验证的TLS连接都正常\n"
                "  HTTPS 不支持    CONNECT被拒绝、失败或超时\n"
                "  HTTPS 证书异常  隧道可用但证书无法验证: 代理可能在截取加密连接, 请勿使用\n"
-               "  HTTPS 未检测    查询结果页的检测已失败, 不作判断\n"
+               "  HTTPS 未检测    查询结果页的检测已失败, 或HTTPS测试地址本身没有应答, 不作判断\n"
+               "\n"
+               "检测之前, 不经代理直接访问IP查询服务与HTTPS测试地址各一次: IP查询服务没有应答时\n"
+               "不检测代理 (退出状态2); 只有HTTPS测试地址没有应答时照常检测, 但HTTPS一律为未检测,\n"
+               "带 --https-only 时则不检测代理 (退出状态2), 不会因测试地址的故障把代理算作不可用。\n"
                "\n"
                "代理来源 (默认为主页的代理列表页, 最多%1个):\n"
                "  --list 文件       从导出格式的文本文件读取, 每行一个 主机:端口 (CR LF 或 LF);\n"
@@ -151,7 +161,8 @@ QString CheckHelpText() {
                "http_proxy 所指的代理获取 (若有)。\n"
                "\n"
                "退出状态: 0 至少一个代理可用; 1 没有可用的代理; 2 参数错误、无法获取代理列表、\n"
-               "无法读取CA文件或无法写入文件。\n")
+               "无法读取CA文件、IP查询服务没有应答 (带 --https-only 时还有HTTPS测试地址没有应答)\n"
+               "或无法写入文件。不带参数的选项 (--json、--https-only、--help) 不接受 =值。\n")
         .arg(kMaxProxyEntries)
         .arg(std::chrono::duration<double>(defaults.timeout).count())
         .arg(defaults.concurrency)

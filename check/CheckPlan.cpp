@@ -33,8 +33,22 @@ std::size_t ChecksAtOnce(std::size_t asked) {
     return std::max<std::size_t>(std::min(asked, RaiseConnectionLimit() / kLegsPerCheck), 1);
 }
 
-CheckResult CombineLegs(CheckResult page, const PageAnswer& tunnel) {
-    page.https = ClassifyTunnel(tunnel, page);
+void DropTunnelLegs(CheckPlan& plan) {
+    if (plan.legsPerCheck == 1) {
+        return;
+    }
+    std::vector<PageRequest> pages;
+    for (std::size_t i = 0; i < plan.requests.size(); ++i) {
+        if (!plan.IsTunnelLeg(i)) {
+            pages.push_back(std::move(plan.requests[i]));
+        }
+    }
+    plan.requests = std::move(pages);
+    plan.legsPerCheck = 1;
+}
+
+CheckResult CombineLegs(CheckResult page, const std::optional<PageAnswer>& tunnel) {
+    page.https = tunnel ? ClassifyTunnel(*tunnel, page) : HttpsSupport::NotChecked;
     return page;
 }
 

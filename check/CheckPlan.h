@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,15 +23,23 @@ inline constexpr std::size_t kLegsPerCheck = 2;
 struct CheckPlan {
     std::vector<CheckedEntry> checked;
     std::vector<PageRequest> requests;
-    std::vector<std::size_t> checkEntry; // the entry each pair of requests checks
+    std::vector<std::size_t> checkEntry; // the entry each group of requests checks
+    std::size_t legsPerCheck = kLegsPerCheck;
+
+    std::size_t CheckOf(std::size_t request) const { return request / legsPerCheck; }
+    bool IsTunnelLeg(std::size_t request) const { return request % legsPerCheck == 1; }
 };
 CheckPlan PlanChecks(std::vector<std::u16string> entries, const Endpoints& endpoints,
                      const QString& tunnelUrl, std::chrono::milliseconds timeout);
 
+// Each check without its tunnel leg, when the tunnel target itself does not answer: what a proxy
+// does with it would say nothing of the proxy, so HTTPS stays not checked.
+void DropTunnelLegs(CheckPlan& plan);
+
 // How many checks run at once: as many as asked, as far as the connection limit allows, at least one.
 std::size_t ChecksAtOnce(std::size_t asked);
 
-// A check's verdict once both its legs have ended.
-CheckResult CombineLegs(CheckResult page, const PageAnswer& tunnel);
+// A check's verdict once its legs have ended; without a tunnel leg, HTTPS is not checked.
+CheckResult CombineLegs(CheckResult page, const std::optional<PageAnswer>& tunnel);
 
 } // namespace kestrovan

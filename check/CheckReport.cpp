@@ -62,23 +62,25 @@ QString PaddedToColumns(const QString& text, qsizetype columns) {
     return text + QString(std::max<qsizetype>(columns - used, 0), u' ');
 }
 
-// Characters that must not reach a reader of the JSON raw: C0 and C1 controls and the marks that
-// reorder text on screen. JSON's syntax is ASCII, so they can only stand inside strings.
-bool NeedsJsonEscape(char16_t c) {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || (c >= 0x202a && c <= 0x202e) ||
-           (c >= 0x2066 && c <= 0x2069) || c == 0x200e || c == 0x200f || c == 0x061c;
-}
-
+// Characters that must not reach a reader of the JSON raw: controls and whatever moves, hides or
+// reorders text on screen. JSON's syntax is ASCII, so they can only stand inside strings, where
+// each UTF-16 half of one becomes its own \u escape.
 QByteArray EscapedJson(const QByteArray& json) {
     const QString text = QString::fromUtf8(json);
     QString escaped;
     escaped.reserve(text.size());
-    for (const QChar c : text) {
-        if (NeedsJsonEscape(c.unicode()) && c != u'\n') {
-            escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        const qsizetype units = pair ? 2 : 1;
+        if (c != u'\n' && IsInvisibleOrControl(c)) {
+            for (qsizetype unit = i; unit < i + units; ++unit) {
+                escaped += QStringLiteral("\\u%1").arg(text[unit].unicode(), 4, 16, QLatin1Char('0'));
+            }
         } else {
-            escaped += c;
+            escaped += text.mid(i, units);
         }
+        i += units - 1;
     }
     return escaped.toUtf8();
 }

@@ -24,8 +24,8 @@ std::vector<CheckedEntry> ReportOrder(std::vector<CheckedEntry> checked);
 // with the counts.
 QString ReportTable(std::span<const CheckedEntry> ordered);
 
-// The same as a JSON array, one object a proxy; text from remote pages cannot hide in it (control
-// and reordering characters are escaped).
+// The same as a JSON array, one object a proxy; text from remote pages cannot hide in it (control,
+// invisible and reordering characters are escaped).
 QByteArray ReportJson(std::span<const CheckedEntry> ordered);
 
 // The entries that work (with httpsOnly, those that also carry verified HTTPS), in the given order.

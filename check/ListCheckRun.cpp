@@ -1,7 +1,6 @@
 #include "check/ListCheckRun.h"
 
 #include "check/CheckOptions.h"
-#include "check/CheckPlan.h"
 #include "check/Console.h"
 #include "check/SocketDrivenFetches.h"
 
@@ -22,18 +21,68 @@ ListCheckSettings ListCheckSettings::Configured() {
 
 ListCheckRun::ListCheckRun(std::vector<std::u16string> entries, const Endpoints& endpoints,
                            const ListCheckSettings& settings, QObject* parent)
-    : QObject(parent) {
+    : QObject(parent), plan_(PlanChecks(std::move(entries), endpoints, settings.tunnelUrl, settings.timeout)),
+      limits_{.concurrency = ChecksAtOnce(settings.concurrency),
+              .legsPerGroup = kLegsPerCheck,
+              .extraTrustPem = settings.extraTrust} {
     pageReaders_.setMaxThreadCount(kPageReaders);
-    CheckPlan plan = PlanChecks(std::move(entries), endpoints, settings.tunnelUrl, settings.timeout);
-    checked_ = std::move(plan.checked);
-    checkEntry_ = std::move(plan.checkEntry);
-    done_ = checked_.size() - checkEntry_.size();
-    legs_.resize(checkEntry_.size());
-    FetchLimits limits{.concurrency = ChecksAtOnce(settings.concurrency),
-                       .legsPerGroup = kLegsPerCheck,
-                       .extraTrustPem = settings.extraTrust};
+    done_ = plan_.checked.size() - plan_.checkEntry.size();
+    legs_.resize(plan_.checkEntry.size());
+}
+
+ListCheckRun::~ListCheckRun() {
+    fetches_.reset();
+    probes_.reset();
+    pageReaders_.clear();
+    pageReaders_.waitForDone(); // their answers, posted to this object, go with it
+}
+
+// A server every check relies on that does not answer would be blamed on every proxy: each is
+// asked once, directly, before any proxy is.
+void ListCheckRun::Start() {
+    std::vector<PageRequest> probes = ServiceProbes(plan_);
+    if (probes.empty()) {
+        StartChecks();
+        return;
+    }
+    probeAnswers_.resize(probes.size());
+    FetchLimits limits{.concurrency = probes.size(), .extraTrustPem = limits_.extraTrustPem};
+    probes_ = std::make_unique<SocketDrivenFetches>(
+        std::move(probes), std::move(limits),
+        FetchCallbacks{.done = [this](std::size_t index,
+                                      PageAnswer answer) { probeAnswers_[index] = std::move(answer); },
+                       .tick = {}});
+    connect(probes_.get(), &SocketDrivenFetches::finished, this, &ListCheckRun::ProbesDone);
+    probes_->Start();
+}
+
+void ListCheckRun::ProbesDone() {
+    pageReaders_.start([this] {
+        LowerThisThreadPriority();
+        const ServiceHealth health = ReadServiceProbes(probeAnswers_);
+        QMetaObject::invokeMethod(
+            this,
+            [this, health] {
+                health_ = health;
+                probeAnswers_.clear();
+                if (!health_.lookupAnswers) {
+                    transfersOver_ = true;
+                    FinishWhenIdle();
+                    return;
+                }
+                if (!health_.tunnelAnswers) {
+                    DropTunnelLegs(plan_);
+                    limits_.legsPerGroup = plan_.legsPerCheck;
+                }
+                StartChecks();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ListCheckRun::StartChecks() {
     fetches_ = std::make_unique<SocketDrivenFetches>(
-        std::move(plan.requests), std::move(limits),
+        std::move(plan_.requests), limits_,
         FetchCallbacks{
             .done = [this](std::size_t index, PageAnswer answer) { LegDone(index, std::move(answer)); },
             .tick = {}});
@@ -41,21 +90,12 @@ ListCheckRun::ListCheckRun(std::vector<std::u16string> entries, const Endpoints&
         transfersOver_ = true;
         FinishWhenIdle();
     });
-}
-
-ListCheckRun::~ListCheckRun() {
-    fetches_.reset();
-    pageReaders_.clear();
-    pageReaders_.waitForDone(); // their answers, posted to this object, go with it
-}
-
-void ListCheckRun::Start() {
     fetches_->Start();
 }
 
 void ListCheckRun::LegDone(std::size_t index, PageAnswer answer) {
-    const std::size_t check = index / kLegsPerCheck;
-    if (index % kLegsPerCheck == 1) {
+    const std::size_t check = plan_.CheckOf(index);
+    if (plan_.IsTunnelLeg(index)) {
         legs_[check].tunnel = std::move(answer);
         Settle(check);
         return;
@@ -80,10 +120,10 @@ void ListCheckRun::LegDone(std::size_t index, PageAnswer answer) {
 // Both legs must end before a check has its verdict.
 void ListCheckRun::Settle(std::size_t check) {
     Legs& legs = legs_[check];
-    if (!legs.page || !legs.tunnel) {
+    if (!legs.page || (plan_.legsPerCheck > 1 && !legs.tunnel)) {
         return;
     }
-    checked_[checkEntry_[check]].result = CombineLegs(*legs.page, *legs.tunnel);
+    plan_.checked[plan_.checkEntry[check]].result = CombineLegs(*legs.page, legs.tunnel);
     legs = Legs{};
     ++done_;
     emit progressed();

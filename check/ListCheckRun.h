@@ -1,6 +1,8 @@
 #pragma once
 
+#include "check/CheckPlan.h"
 #include "check/CheckReport.h"
+#include "check/ServiceProbe.h"
 #include "web/Endpoints.h"
 
 #include <QByteArray>
@@ -30,9 +32,10 @@ struct ListCheckSettings {
     static ListCheckSettings Configured();
 };
 
-// kestrovan-check's check of a whole list, run inside the calling thread's Qt event loop: both
-// legs of each entry, the same classification and limits. Pages are read on worker threads.
-// Dropping it ends the check at once, with no transfer or worker left behind.
+// kestrovan-check's check of a whole list, run inside the calling thread's Qt event loop: the same
+// look at the lookup service and the tunnel target first, both legs of each entry, the same
+// classification and limits. Pages are read on worker threads. Dropping it ends the check at
+// once, with no transfer or worker left behind.
 class ListCheckRun final : public QObject {
     Q_OBJECT
 public:
@@ -41,10 +44,14 @@ public:
     ~ListCheckRun() override;
 
     void Start();
-    std::size_t Total() const { return checked_.size(); }
+    std::size_t Total() const { return plan_.checked.size(); }
     std::size_t Done() const { return done_; }
-    // Every entry in list order, each with its verdict once finished() has come.
-    const std::vector<CheckedEntry>& Results() const { return checked_; }
+    // Every entry in list order, each with its verdict once finished() has come, unless the
+    // lookup service did not answer: then no entry was checked.
+    const std::vector<CheckedEntry>& Results() const { return plan_.checked; }
+    // What the direct look at the servers found, once finished() has come. Without the tunnel
+    // target, HTTPS is not checked for any entry.
+    ServiceHealth Services() const { return health_; }
 
 signals:
     void progressed();
@@ -55,17 +62,22 @@ private:
         std::optional<CheckResult> page;
         std::optional<PageAnswer> tunnel;
     };
+    void ProbesDone();
+    void StartChecks();
     void LegDone(std::size_t index, PageAnswer answer);
     void Settle(std::size_t check);
     void FinishWhenIdle();
 
-    std::vector<CheckedEntry> checked_;
-    std::vector<std::size_t> checkEntry_; // the entry each pair of legs checks
+    CheckPlan plan_;
+    FetchLimits limits_;
+    ServiceHealth health_;
+    std::vector<PageAnswer> probeAnswers_;
     std::vector<Legs> legs_;
     std::size_t done_ = 0;
     std::size_t pagesBeingRead_ = 0;
     bool transfersOver_ = false;
     QThreadPool pageReaders_;
+    std::unique_ptr<SocketDrivenFetches> probes_;
     std::unique_ptr<SocketDrivenFetches> fetches_;
 };
 

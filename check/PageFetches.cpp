@@ -81,6 +81,8 @@ struct Transfer {
     QByteArray contentType;
     std::shared_ptr<Budget> budget;
     qint64 maxBodyBytes = 0;
+    qint64 maxHeaderBytes = 0;
+    qint64 headerBytes = 0; // header and trailer lines of the address asked now
 
     void DropBody() {
         budget->remainingBytes += body.size();
@@ -125,6 +127,11 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
 size_t ReadHeader(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const QByteArrayView line(data, static_cast<qsizetype>(size * count));
+    transfer->headerBytes += line.size();
+    if (transfer->headerBytes > transfer->maxHeaderBytes) {
+        transfer->tooLarge = true;
+        return 0; // ends the transfer with a write error
+    }
     if (line.startsWith("HTTP/")) {
         // A new answer begins (after a 100 Continue, say): only the last one's type counts.
         transfer->contentType.clear();
@@ -288,6 +295,7 @@ private:
         transfer->deadline = GroupOf(index).start + request.timeout;
         transfer->budget = budget_;
         transfer->maxBodyBytes = limits_.maxBodyBytes;
+        transfer->maxHeaderBytes = limits_.maxHeaderBytes;
         transfer->easy.reset(curl_easy_init());
         if (!multi_ || !transfer->easy) {
             Report(*transfer, FetchError::Broken, 0);
@@ -312,14 +320,16 @@ private:
             curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Connected);
             curl_easy_setopt(easy, CURLOPT_PREREQDATA, transfer.get());
         }
-        if (!request.proxy.empty()) {
+        if (request.direct) {
+            curl_easy_setopt(easy, CURLOPT_PROXY, ""); // not even one from the environment
+        } else if (!request.proxy.empty()) {
             const std::string proxy = "http://" + request.proxy;
             curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
             // The proxy under test carries every load, loopback included, whatever no_proxy says.
             curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
         }
         if (request.tunnelled) {
-            curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
+            curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, request.direct ? 0L : 1L);
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
             curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
             curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -379,6 +389,7 @@ private:
                 transfer.url = target;
                 transfer.DropBody();
                 transfer.contentType.clear();
+                transfer.headerBytes = 0;
                 Launch(transfer);
                 return;
             }
@@ -473,6 +484,7 @@ private:
         answer.status = status;
         answer.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(transfer.spent);
         answer.contentType = std::move(transfer.contentType);
+        answer.deadline = transfer.deadline;
         if (error == FetchError::None && !transfer.body.isEmpty()) {
             // The body keeps its part of the budget until whoever reads it lets go.
             const qint64 held = transfer.body.size();

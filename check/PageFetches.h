@@ -21,9 +21,11 @@ struct PageRequest {
     // environment, as for any command-line tool.
     std::string proxy;
     std::chrono::milliseconds timeout{};
-    // An https address reached through a CONNECT tunnel with the server's certificate verified;
-    // only the answer's status is kept.
+    // An https address reached through a CONNECT tunnel (directly when direct) with the server's
+    // certificate verified; only the answer's status is kept.
     bool tunnelled = false;
+    // No proxy at all, whatever the environment names: to ask the server itself.
+    bool direct = false;
 };
 
 // How a load ended short of a whole answer.
@@ -31,7 +33,7 @@ enum class FetchError {
     None,            // an answer came, whatever its status
     CouldNotConnect, // the proxy (or the server, when direct) refused or could not be reached
     TimedOut,        // the time was up before the whole answer had come
-    TooLarge,        // the answer outgrew the page cap, or its share of the memory budget of all loads
+    TooLarge,        // the answer outgrew the page or header cap, or its share of the memory budget
     Broken,          // the connection broke, or what came was no HTTP answer
     Unverified,      // a TLS server whose certificate did not verify against the trusted roots
     LocalLimit,      // no socket could be opened here (descriptor limit), or this computer's TLS
@@ -47,6 +49,8 @@ struct PageAnswer {
     // Holds the body's part of the memory budget until the last copy of this is dropped, so that a
     // body waiting to be read still counts.
     std::shared_ptr<const void> budgetHold;
+    // When the time of the load (of its check, for the legs of one) runs out.
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 };
 
 struct FetchLimits {
@@ -56,6 +60,10 @@ struct FetchLimits {
     std::size_t legsPerGroup = 1;
     // As for the window's page loads: a larger page is a failed load.
     qint64 maxBodyBytes = kMaxPageBytes;
+    // The header lines of a load, those of a CONNECT answer and the trailers of a chunked body
+    // together: libcurl keeps every line, so a server sending them without end would grow this
+    // process without bound. A load that passes it fails as too large.
+    qint64 maxHeaderBytes = 64 * 1024;
     // The bodies of all loads under way or not yet read together. A load that would pass it waits
     // for room; one holding more than its share while another within its share waits fails as too
     // large.

@@ -41,8 +41,12 @@ std::optional<ProxyServerAddress> ParseProxyEntry(std::u16string_view entry) {
 CheckResult ClassifyCheck(const PageAnswer& answer) {
     CheckResult result{TransportFailure(answer.error), static_cast<int>(answer.elapsed.count() / 100),
                        answer.status};
-    if (!result.failure && !ShowsLocationResult(Utf16View(
-                               AnswerBodyText(answer.body, answer.contentType).value_or(QString())))) {
+    if (!result.failure && std::chrono::steady_clock::now() >= answer.deadline) {
+        // Large pages that came together wait their turn to be read; the check's time covers
+        // the reading too, so that a list of them ends within it.
+        result.failure = CheckFailure::TimedOut;
+    } else if (!result.failure && !ShowsLocationResult(Utf16View(
+                                      AnswerBodyText(answer.body, answer.contentType).value_or(QString())))) {
         result.failure = answer.status >= 400 ? CheckFailure::ErrorStatus : CheckFailure::NoMarker;
     }
     return result;

@@ -43,7 +43,8 @@ struct CheckResult {
 std::optional<ProxyServerAddress> ParseProxyEntry(std::u16string_view entry);
 
 // The outcome of loading the lookup result page through the proxy: it works when the page shows
-// the result marker, as the window's speed test decides.
+// the result marker, as the window's speed test decides. A page read only after the answer's
+// deadline is not read: the check has timed out.
 CheckResult ClassifyCheck(const PageAnswer& answer);
 
 // The verdict of the tunnel leg, given the result of the page check beside it.

@@ -84,20 +84,29 @@ void SocketDrivenFetches::WatchSocket(qintptr socket, int what) {
     Watch& watch = watches_[socket];
     const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
     const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
-    const auto keep = [&](QSocketNotifier*& notifier, bool wanted, QSocketNotifier::Type type, int mask) {
+    // What is no longer wanted goes first, with its waiting event: once nothing of the socket
+    // waits for a turn, its place in ready_ is skipped, and nothing but this enables its notifiers.
+    const auto drop = [&](QSocketNotifier*& notifier, bool wanted, int mask) {
         if (!wanted) {
             Retire(notifier);
             watch.ready &= ~mask;
-        } else if (!notifier) {
+        }
+    };
+    drop(watch.read, wantRead, CURL_CSELECT_IN);
+    drop(watch.write, wantWrite, CURL_CSELECT_OUT);
+    const auto add = [&](QSocketNotifier*& notifier, bool wanted, QSocketNotifier::Type type, int mask) {
+        if (wanted && !notifier) {
             notifier = new QSocketNotifier(socket, type, this);
-            notifier->setEnabled(watch.ready == 0); // an event of the socket already waits
             connect(notifier, &QSocketNotifier::activated, this, [this, mask](QSocketDescriptor descriptor) {
                 SocketReady(static_cast<qintptr>(descriptor), mask);
             });
         }
     };
-    keep(watch.read, wantRead, QSocketNotifier::Read, CURL_CSELECT_IN);
-    keep(watch.write, wantWrite, QSocketNotifier::Write, CURL_CSELECT_OUT);
+    add(watch.read, wantRead, QSocketNotifier::Read, CURL_CSELECT_IN);
+    add(watch.write, wantWrite, QSocketNotifier::Write, CURL_CSELECT_OUT);
+    // An event of the socket that still waits for its turn keeps it unwatched until then.
+    SetEnabled(watch.read, watch.ready == 0);
+    SetEnabled(watch.write, watch.ready == 0);
 }
 
 void SocketDrivenFetches::SetTimer(long timeoutMs) {
@@ -143,12 +152,13 @@ void SocketDrivenFetches::Turn() {
         if (found != watches_.end() && found->second.ready != 0) {
             Hand(socket, std::exchange(found->second.ready, 0));
             ++handed;
-            // libcurl may have dropped the socket, or changed what it waits for.
-            const auto watched = watches_.find(socket);
-            if (watched != watches_.end() && watched->second.ready == 0) {
-                SetEnabled(watched->second.read, true);
-                SetEnabled(watched->second.write, true);
-            }
+        }
+        // libcurl may have dropped the socket, or changed what it waits for; a socket whose
+        // waiting event went with a change of interest is watched again here too.
+        const auto watched = watches_.find(socket);
+        if (watched != watches_.end() && watched->second.ready == 0) {
+            SetEnabled(watched->second.read, true);
+            SetEnabled(watched->second.write, true);
         }
     }
     const bool again = engine_->Step();

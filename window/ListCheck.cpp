@@ -78,7 +78,18 @@ void ListCheck::Stop() {
 
 void ListCheck::Finished() {
     const std::vector<CheckedEntry> results = run_->Results();
+    const ServiceHealth services = run_->Services();
+    const std::size_t done = run_->Done();
     run_.release()->deleteLater(); // its signal is still on the stack
+    if (!services.lookupAnswers) {
+        // No proxy was asked: the list keeps its order and its earlier verdicts.
+        progressLine_->setText(QStringLiteral("检测已停止......(%1/%2)").arg(done).arg(results.size()));
+        appendLog_(QStringLiteral("IP查询服务没有应答,未检测代理,请稍候重试."));
+        return;
+    }
+    if (!services.tunnelAnswers) {
+        appendLog_(QStringLiteral("HTTPS测试地址没有应答,本次未检测HTTPS."));
+    }
     progressLine_->setText(QStringLiteral("检测中......(%1/%1)").arg(results.size()));
     std::size_t working = 0;
     std::size_t https = 0;

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -64,7 +65,8 @@ TEST(CheckOptionsTest, BadUsageIsRefused) {
           QStringList{"--concurrency=99999999"}, QStringList{"--list"}, QStringList{"--home", "ftp://x"},
           QStringList{"--lookup=http://x/path"}, QStringList{"--frobnicate"},
           QStringList{"--tunnel", "http://x/"}, QStringList{"--tunnel=https://x/path"},
-          QStringList{"--ca-file"}}) {
+          QStringList{"--ca-file"}, QStringList{"--json=0"}, QStringList{"--https-only=no"},
+          QStringList{"--help=1"}}) {
         EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCheckOptions(arguments)))
             << arguments.join(' ').toStdString();
     }
@@ -128,11 +130,11 @@ TEST(CheckReportTest, WorkingEntriesComeFirstFastestFirst) {
                           HttpsSupport https = HttpsSupport::NotChecked) {
         return CheckedEntry{std::move(text), CheckResult{failure, ticks, 0, https}};
     };
-    const std::vector<CheckedEntry> ordered =
-        ReportOrder({entry(u"dead:1", CheckFailure::Refused, 0),
-                     entry(u"slow:2", std::nullopt, 31, HttpsSupport::Intercepted),
-                     entry(u"odd\x1b[2J\u202e\u0085:3", CheckFailure::UnusableEntry, 0),
-                     entry(u"fast:4", std::nullopt, 2, HttpsSupport::Supported)});
+    const std::vector<CheckedEntry> ordered = ReportOrder(
+        {entry(u"dead:1", CheckFailure::Refused, 0),
+         entry(u"slow:2", std::nullopt, 31, HttpsSupport::Intercepted),
+         entry(u"o\x1b[2J\u202e\u0085\u2028\u200b\ufeff\U000E0041:3", CheckFailure::UnusableEntry, 0),
+         entry(u"fast:4", std::nullopt, 2, HttpsSupport::Supported)});
     EXPECT_EQ(WorkingEntries(ordered), (std::vector<std::u16string>{u"fast:4", u"slow:2"}));
     EXPECT_EQ(WorkingEntries(ordered, /*httpsOnly=*/true), (std::vector<std::u16string>{u"fast:4"}));
     EXPECT_EQ(ordered[2].entry, u"dead:1");
@@ -142,8 +144,10 @@ TEST(CheckReportTest, WorkingEntriesComeFirstFastestFirst) {
     EXPECT_TRUE(table.contains(QRegularExpression(QStringLiteral("\nslow:2 +HTTPS 证书异常  延时:3.1秒\n"))));
     // An entry from a remote page cannot drive the terminal, nor hide in the JSON.
     EXPECT_FALSE(table.contains(u'\x1b'));
+    EXPECT_TRUE(table.contains(QStringLiteral("\no?[2J??????:3 "))) << table.toStdString();
     const QByteArray json = ReportJson(ordered);
-    EXPECT_TRUE(json.contains(R"("entry": "odd\u001b[2J\u202e\u0085:3")")) << json.toStdString();
+    EXPECT_TRUE(json.contains(R"("entry": "o\u001b[2J\u202e\u0085\u2028\u200b\ufeff\udb40\udc41:3")"))
+        << json.toStdString();
     EXPECT_TRUE(table.contains(QStringLiteral("检测结束,共4个,可用2个.\n警告: 1个代理的HTTPS证书异常")));
 }
 
@@ -186,12 +190,24 @@ CheckRun RunCheck(const QStringList& arguments, const QByteArray& input = {}, rl
     return run;
 }
 
+// Answers every request with a chunked body of five bytes whose trailer lines never end.
+class EndlessTrailers : public QTcpServer {
+    void incomingConnection(qintptr descriptor) override {
+        auto* socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n");
+        connect(socket, &QTcpSocket::bytesWritten, socket,
+                [socket] { socket->write("X-Trailer: " + QByteArray(1000, 't') + "\r\n"); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+};
 class CheckProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(lookup.Listen());
         lookup.ServeLookupService();
         ASSERT_TRUE(proxy.Listen());
+        ASSERT_TRUE(trailers.listen(QHostAddress::LocalHost));
         for (SiteServer* server : {&silent, &failing, &elsewhere, &home}) {
             ASSERT_TRUE(server->Listen());
         }
@@ -247,6 +263,7 @@ protected:
     SiteServer failing;
     SiteServer elsewhere;
     SiteServer home;
+    EndlessTrailers trailers;
     quint16 refusingPort = 0;
 };
 
@@ -258,20 +275,22 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
                               At(failing.Port()),
                               At(elsewhere.Port()),
                               QStringLiteral("not an entry"),
+                              At(trailers.serverPort()),
                               At(proxy.Port())};
     const CheckRun run = RunCheck(CommonArguments() << "--list"
                                                     << "-"
                                                     << "--out" << out,
                                   (entries.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
-    ASSERT_EQ(run.results.size(), 6) << run.stdOut.toStdString();
+    ASSERT_EQ(run.results.size(), 7) << run.stdOut.toStdString();
     const QJsonObject working = run.results[0].toObject();
     EXPECT_EQ(working["entry"].toString(), At(proxy.Port()));
     // The proxy waits 0.3 s: three ticks, maybe four on a loaded machine.
     EXPECT_GE(working["seconds"].toDouble(), 0.3);
     EXPECT_LE(working["seconds"].toDouble(), 0.5);
-    const QStringList expected{"refused", "timed-out", "error-status", "no-marker", "unusable-entry"};
-    for (int i = 1; i < 6; ++i) {
+    const QStringList expected{"refused",   "timed-out",      "error-status",
+                               "no-marker", "unusable-entry", "too-large"};
+    for (int i = 1; i < 7; ++i) {
         EXPECT_EQ(run.results[i].toObject()["failure"].toString(), expected[i - 1]) << i;
     }
     EXPECT_EQ(run.results[3].toObject()["status"].toInt(), 502);
@@ -302,6 +321,15 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), (At(tunnelling.Port()) + QStringLiteral("\r\n")).toUtf8());
     written.close();
+    // A tunnel target that does not answer even directly is no fault of the proxies: HTTPS is not
+    // checked, and --https-only, which could then keep none, checks nothing.
+    const QStringList deadTarget{"--tunnel", QStringLiteral("https://127.0.0.1:%1/").arg(refusingPort),
+                                 "--list", "-"};
+    const CheckRun noTarget = RunCheck(CommonArguments() + deadTarget, tunnels.join(u'\n').toUtf8());
+    EXPECT_TRUE(QString::fromUtf8(noTarget.stdErr).contains(QStringLiteral("本次不检测HTTPS")));
+    EXPECT_EQ(noTarget.stdOut.count(R"("https": "not-checked")"), tunnels.size());
+    const QStringList httpsOnly{"--https-only", "--out", out};
+    EXPECT_EQ(RunCheck(CommonArguments() + deadTarget + httpsOnly, tunnels.join(u'\n').toUtf8()).exitCode, 2);
     const CheckRun none = RunCheck(CommonArguments() << "--list"
                                                      << "-"
                                                      << "--out" << out,
@@ -315,11 +343,11 @@ TEST_F(CheckProgramTest, EachLocalFaultHasItsClassAndOnlyWorkingEntriesAreWritte
 TEST_F(CheckProgramTest, TheWindowsCheckGivesTheProgramsVerdicts) {
     const QStringList entries{At(refusingPort),      At(silent.Port()),        At(failing.Port()),
                               At(elsewhere.Port()),  QStringLiteral("a b:80"), At(proxy.Port()),
-                              At(tunnelling.Port()), At(intercepting.Port())};
+                              At(tunnelling.Port()), At(intercepting.Port()),  At(trailers.serverPort())};
     const CheckRun program = RunCheck(CommonArguments() << "--list"
                                                         << "-",
                                       entries.join(u'\n').toUtf8());
-    ASSERT_EQ(program.results.size(), 8) << program.stdErr.toStdString();
+    ASSERT_EQ(program.results.size(), 9) << program.stdErr.toStdString();
 
     QFile ca(QStringLiteral(KESTROVAN_DEMO_TLS_DIR "/ca.pem"));
     ASSERT_TRUE(ca.open(QIODevice::ReadOnly));
@@ -339,8 +367,8 @@ TEST_F(CheckProgramTest, TheWindowsCheckGivesTheProgramsVerdicts) {
     loop.exec();
     EXPECT_LT(clock.elapsed(), 3500);
     const QJsonArray verdicts = QJsonDocument::fromJson(ReportJson(ReportOrder(window.Results()))).array();
-    ASSERT_EQ(verdicts.size(), 8);
-    for (int i = 0; i < 8; ++i) {
+    ASSERT_EQ(verdicts.size(), 9);
+    for (int i = 0; i < 9; ++i) {
         QJsonObject mine = verdicts[i].toObject();
         QJsonObject theirs = program.results[i].toObject();
         // Delays may differ by a tick; everything else is the verdict.
@@ -348,6 +376,34 @@ TEST_F(CheckProgramTest, TheWindowsCheckGivesTheProgramsVerdicts) {
         EXPECT_EQ(mine, theirs) << i;
     }
     EXPECT_EQ(WorkingEntries(ReportOrder(window.Results())).size(), 3u);
+
+    // Three times over a burst of endless bodies, 4 MiB stalls and 1 B/s answers: a socket event
+    // lost among them would time out a working proxy, or its tunnel.
+    SiteServer hostile[3];
+    hostile[0].SetAnswer("/ips.asp", {.body = QByteArray(65536, 'e'), .extraHeaders = {}, .endless = true});
+    hostile[1].SetAnswer("/ips.asp",
+                         {.body = QByteArray(4 << 20, 'x'), .extraHeaders = {}, .stallAfterBody = true});
+    hostile[2].SetAnswer(
+        "/ips.asp", {.body = "<body>本站主数据：北京</body>", .extraHeaders = {}, .dripBytesPerSecond = 1});
+    std::vector<std::u16string> burst;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(i >= 3 || hostile[i].Listen());
+        burst.push_back(At(i % 4 == 3 ? tunnelling.Port() : hostile[i % 4].Port()).toStdU16String());
+    }
+    // Time enough for 75 tunnels through this busy thread; a lost event waits out all of it.
+    ASSERT_TRUE(ca.seek(0));
+    const ListCheckSettings settings{QStringLiteral("https://127.0.0.1:%1/").arg(tls.Port()), ca.readAll(),
+                                     std::chrono::seconds(6), 1000};
+    for (int round = 0; round < 3; ++round) {
+        ListCheckRun burstCheck(burst, Endpoints{home.BaseUrl(), lookup.BaseUrl()}, settings);
+        QObject::connect(&burstCheck, &ListCheckRun::finished, &loop, &QEventLoop::quit);
+        burstCheck.Start();
+        loop.exec();
+        for (std::size_t i = 3; i < burst.size(); i += 4) {
+            const CheckResult& verdict = burstCheck.Results()[i].result;
+            EXPECT_TRUE(!verdict.failure && verdict.https == HttpsSupport::Supported) << round << ' ' << i;
+        }
+    }
 }
 
 TEST_F(CheckProgramTest, GreedyNeighboursAndFewDescriptorsFailNoWorkingProxy) {
@@ -401,6 +457,18 @@ TEST_F(CheckProgramTest, ConcurrencyBoundsTheChecksUnderWay) {
     EXPECT_EQ(run.results.size(), 6);
     EXPECT_GE(run.elapsedMs, 1500);
     EXPECT_LT(run.elapsedMs, 3500);
+
+    // Twenty pages near the cap, all at the end of the time: their reading ends with it too.
+    SiteServer large;
+    ASSERT_TRUE(large.Listen());
+    large.SetAnswer("/ips.asp",
+                    {.body = "<body>本站主数据：北京<!--" + QByteArray(4'000'000, 'x') + "--></body>",
+                     .extraHeaders = {},
+                     .delayMs = 1500});
+    const QStringList fromInput{"--list", "-"};
+    const CheckRun pages =
+        RunCheck(CommonArguments() + fromInput, QStringList(20, At(large.Port())).join(u'\n').toUtf8());
+    EXPECT_LT(pages.elapsedMs, 3000);
 }
 
 TEST_F(CheckProgramTest, TheListPageIsReadAsTheWindowReadsIt) {
@@ -420,6 +488,11 @@ TEST_F(CheckProgramTest, TheListPageIsReadAsTheWindowReadsIt) {
     run = RunCheck(CommonArguments() << "--home" << QStringLiteral("http://") + At(refusingPort));
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(QString::fromUtf8(run.stdErr).contains(QStringLiteral("连接服务器失败,请稍候重试.")));
+    // A lookup service that does not answer would fail every proxy: no proxy is checked.
+    const QStringList deadLookup{"--lookup", QStringLiteral("http://") + At(refusingPort), "--list", "-"};
+    run = RunCheck(CommonArguments() + deadLookup, At(proxy.Port()).toUtf8());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(run.stdErr).contains(QStringLiteral("IP查询服务")));
     EXPECT_EQ(RunCheck({"--timeout", "x"}).exitCode, 2);
 
     // A CA file with a broken certificate block, after a good one or alone, ends the run before

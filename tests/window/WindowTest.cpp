@@ -278,12 +278,14 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
 
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return h.Log().constLast().startsWith(QStringLiteral("检测结束")); }, 20'000));
+    // The tunnel target does not answer even directly: HTTPS is not checked, and says why.
     EXPECT_EQ(h.Log().mid(logLines - 1),
               (QStringList{QStringLiteral("检测中......(3/3)"),
+                           QStringLiteral("HTTPS测试地址没有应答,本次未检测HTTPS."),
                            QStringLiteral("检测结束,共3个,可用1个,支持HTTPS的0个.")}));
     EXPECT_EQ(h.Entries(), (QStringList{working, refusing, QStringLiteral("not an entry")}));
     EXPECT_TRUE(w.List1->item(0)->toolTip().contains(
-        QRegularExpression(QStringLiteral("^延时:0\\.[34]秒 HTTPS:不支持$"))))
+        QRegularExpression(QStringLiteral("^延时:0\\.[34]秒 HTTPS:未检测$"))))
         << w.List1->item(0)->toolTip().toStdString();
     EXPECT_EQ(w.List1->item(1)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("连接被拒绝"));
     EXPECT_EQ(w.List1->item(2)->toolTip(), QStringLiteral("代理格式错误"));
@@ -296,6 +298,17 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
     EXPECT_EQ(enabled(), QStringLiteral("110"));
     menu->actions()[1]->trigger();
     EXPECT_EQ(h.Entries(), QStringList{working});
+
+    // A lookup service that does not answer checks no proxy, and the verdicts stay.
+    for (QTcpServer* server : lookup.servers()) {
+        server->close();
+    }
+    menu->actions()[0]->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return h.Log().constLast().startsWith(QStringLiteral("IP")); }, 20'000));
+    EXPECT_EQ(h.Log().mid(h.Log().size() - 2),
+              (QStringList{QStringLiteral("检测已停止......(0/1)"),
+                           QStringLiteral("IP查询服务没有应答,未检测代理,请稍候重试.")}));
 
     // A check under way ends with the window, its transfers with it.
     menu->actions()[0]->trigger();
