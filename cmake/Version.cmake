@@ -1,10 +1,11 @@
 # The version in each form it is shown in, all from the project version (project() in the top
 # CMakeLists.txt, the one place it is written). Included right after project().
-#   KESTROVAN_VERSION               "1.5.0"    the window, the packages' file names
-#   KESTROVAN_PUBLISHED_VERSION     "1.5"      what the home site's version file holds when current
-#   KESTROVAN_PRODUCT_VERSION_TEXT  "1.05"     the file metadata, the desktop entry, AppStream
-#   KESTROVAN_FILE_VERSION          "1.5.0.0"  the Windows manifest
-#   KESTROVAN_FILE_VERSION_COMMAS   "1,5,0,0"  the Windows resource's binary version
+# For major M, minor m and revision r:
+#   KESTROVAN_VERSION               M.m.r    the window, the packages and their file names
+#   KESTROVAN_PUBLISHED_VERSION     M.m      what the home site's version file holds while current
+#   KESTROVAN_PRODUCT_VERSION_TEXT  M.mm     m in two digits: file metadata, desktop entry, AppStream
+#   KESTROVAN_FILE_VERSION          M.m.r.0  the Windows manifest
+#   KESTROVAN_FILE_VERSION_COMMAS   M,m,r,0  the Windows resource's binary version
 #   KESTROVAN_RELEASE_DATE          the release's date, for AppStream
 set(KESTROVAN_RELEASE_DATE "2026-12-07")
 

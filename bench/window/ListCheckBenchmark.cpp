@@ -1,6 +1,7 @@
 // The window's check of a whole list, in a Qt event loop as the window runs it: 990 loopback
-// entries (3 working proxies, 494 refusing ports, 493 proxies that never answer), both legs, 15 s.
-// The loopback servers run on a thread of their own, so that the gaps measured are the check's.
+// entries (3 working proxies, 494 refusing ports, 493 proxies that never answer), both legs, the
+// speed test's time limit. The loopback servers run on a thread of their own, so that the gaps
+// measured are the check's.
 // Prints the wall time, the longest gap between two turns of the event loop, the longest a button
 // took to answer a click (posted as the window system posts it, ten times a second) and the peak
 // memory the check added.
