@@ -15,7 +15,7 @@ struct CheckOptions {
     // Where the entries come from: the home site's list page when unset, "-" for standard input,
     // else a file in the export format.
     std::optional<QString> listFile;
-    std::chrono::milliseconds timeout{kSpeedTestTickLimit * 100}; // as long as the window's speed test
+    std::chrono::milliseconds timeout{kSpeedTestLimit}; // as long as the window's speed test
     std::size_t concurrency = 1000;
     bool json = false;
     std::optional<QString> outFile;

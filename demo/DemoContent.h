@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgramIdentity.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,8 @@ public:
     QByteArray ProxyListPage() const;
     // The body text a browser shows for ProxyListPage().
     QString ProxyListText() const;
-    QByteArray VersionText() const { return "1.5"; }
+    // The version file names the program's own version: the program built with the demo is current.
+    QByteArray VersionText() const { return ProgramIdentity::PublishedVersionText().toUtf8(); }
     QByteArray AdvertisingPage() const;
 
 private:

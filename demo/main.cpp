@@ -6,6 +6,8 @@
 #include "demo/SlowProxy.h"
 #include "demo/TlsTarget.h"
 
+#include "ProgramIdentity.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
          QStringLiteral("0")},
         {QStringLiteral("version-text"),
          QStringLiteral("What the version file holds (another text plays a withdrawn version)."),
-         QStringLiteral("text"), QStringLiteral("1.5")},
+         QStringLiteral("text"), ProgramIdentity::PublishedVersionText()},
         {QStringLiteral("tls-port"),
          QStringLiteral("Port of the TLS target that kestrovan-check reaches through the proxies (0: none)."),
          QStringLiteral("port"), QStringLiteral("0")},

@@ -5,6 +5,9 @@
 
 namespace kestrovan {
 
+// The text has one decimal: a tick is a tenth of a second.
+static_assert(kSpeedTestTick == std::chrono::milliseconds(100));
+
 std::string DelayText(float speedTestTicks) {
     if (!std::isfinite(speedTestTicks)) {
         return "0";

@@ -72,7 +72,7 @@ void SpeedTestController::Timer5_Timer() {
     Timer5.stop();
     WebBrowser4.Navigate(QStringLiteral("about:blank"));
     Command8.setEnabled(true);
-    appendLog_(QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
+    appendLog_(QStringLiteral("测速结束,连接时间超过%1秒,连接失败.").arg(kSpeedTestLimit.count()));
     GiveBack();
     proxySwitch_.StartMonitor();
 }

@@ -20,7 +20,7 @@ namespace kestrovan {
 
 // The speed test in the window: Command8 switches to the selected proxy, WebBrowser4 loads the
 // lookup result page through it, and Timer5 counts tenths of a second until the page has come or
-// 15 seconds have passed. The session gives the user's setting back however the test ends.
+// the limit (kSpeedTestLimit) has passed. The session gives the user's setting back however the test ends.
 class SpeedTestController {
 public:
     using AppendLog = std::function<void(const QString&)>;

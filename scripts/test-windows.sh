@@ -36,8 +36,10 @@ ninja -C "${build}/program" --quiet
 
 phase "packaging"
 (cd "${build}/program" && cpack -G "NSIS;ZIP" >/dev/null)
-installer="${build}/program/kestrovan-1.5.0-win64.exe"
-ls -l "${installer}" "${build}/program/kestrovan-1.5.0-win64.zip"
+# The package names carry the version the build was configured with.
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${build}/program/CMakeCache.txt")"
+installer="${build}/program/kestrovan-${version}-win64.exe"
+ls -l "${installer}" "${build}/program/kestrovan-${version}-win64.zip"
 
 phase "preparing a Wine prefix"
 scratch="$(mktemp -d)"

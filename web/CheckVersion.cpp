@@ -6,7 +6,7 @@
 namespace kestrovan {
 
 QString OwnVersionText() {
-    return QStringLiteral("%1.%2").arg(ProgramIdentity::kMajor).arg(ProgramIdentity::kMinor);
+    return ProgramIdentity::PublishedVersionText();
 }
 
 bool CheckVersion(const Endpoints& endpoints, const VersionCheckServices& services) {

@@ -1,5 +1,6 @@
 #include "window/Frmhome.h"
 
+#include "lookup/DelayText.h"
 #include "window/ListBox.h"
 #include "window/ListCheck.h"
 #include "window/MessageLog.h"
@@ -94,7 +95,8 @@ Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QW
       lblversion(MakeLabel(Frame4, "lblversion", QStringLiteral("版本"), TwipsRect(240, 720, 3375, 255))),
       lblmsg1(MakeAboutLabels(Frame4)),
       // The hidden work area holds no widgets: timers and page loaders are objects only.
-      Timer1(MakeTimer(this, "Timer1", 1000)), Timer5(MakeTimer(this, "Timer5", 100)),
+      Timer1(MakeTimer(this, "Timer1", 1000)),
+      Timer5(MakeTimer(this, "Timer5", static_cast<int>(kSpeedTestTick.count()))),
       WebBrowser1(adapters.pageLoaders.CreatePageLoader()),
       WebBrowser2(adapters.pageLoaders.CreatePageLoader()),
       WebBrowser3(adapters.pageLoaders.CreatePageLoader()),

@@ -20,10 +20,7 @@ bool Frmhome::Form_Load() {
     CenterWindow();
 
     lbltitle->setText(QStringLiteral("名称 ") + ProgramIdentity::Title());
-    lblversion->setText(QStringLiteral("版本 %1.%2.%3")
-                            .arg(ProgramIdentity::kMajor)
-                            .arg(ProgramIdentity::kMinor)
-                            .arg(ProgramIdentity::kRevision));
+    lblversion->setText(QStringLiteral("版本 ") + ProgramIdentity::VersionText());
     lblmsg1[0]->setText(QStringLiteral("功能 获取最新且有效的代理服务器."));
     lblmsg1[1]->setText(QStringLiteral("设计 Marrowfen"));
     lblmsg1[2]->setText(QStringLiteral("发布 Marrowfen Ostrelund"));

@@ -9,7 +9,7 @@
 # mix's proportions (LARGE), for time and memory as the list grows.
 #
 # Usage: bench/scripts/check-list.sh [BUILD_DIR]   (default: build of the repository)
-# Environment: CHECK_TIMEOUT (default 15), LOOKUP_DELAY_MS (300), SLOW_PROXY_DELAY_MS (1500),
+# Environment: CHECK_TIMEOUT (default: kestrovan-check's, the speed test's limit), LOOKUP_DELAY_MS (300), SLOW_PROXY_DELAY_MS (1500),
 #              SEQUENTIAL=0 skips the one-at-a-time run (it takes minutes: one time-out per silent proxy),
 #              HOSTILE=0 skips the hostile mix, LARGE="10000 100000" sizes of the large lists (default
 #              none), LARGE_TIMEOUT (2) their time-out.
@@ -20,7 +20,7 @@ build_dir=${1:-$repo_root/build}
 check_bin=$build_dir/check/kestrovan-check
 demo_bin=$build_dir/demo/kestrovan-demo
 window_bench=$build_dir/bench/window/bench_speedtest
-timeout=${CHECK_TIMEOUT:-15}
+timeout=${CHECK_TIMEOUT:-}
 lookup_delay_ms=${LOOKUP_DELAY_MS:-300}
 slow_delay_ms=${SLOW_PROXY_DELAY_MS:-1500}
 
@@ -30,6 +30,10 @@ fail() {
 }
 [[ -x $check_bin && -x $demo_bin ]] || fail "build kestrovan-check and kestrovan-demo in $build_dir first"
 command -v tinyproxy >/dev/null || fail "tinyproxy is not installed"
+if [[ -z $timeout ]]; then
+    timeout=$("$check_bin" --help | sed -n 's/^ *--timeout .*默认\([0-9.]*\)$/\1/p')
+    [[ -n $timeout ]] || fail "kestrovan-check --help names no default time-out"
+fi
 
 work=$(mktemp -d)
 pids=()

@@ -54,12 +54,7 @@ void BuildWidgets(QWidget& window) {
         Place(new QGroupBox(QStringLiteral("软件信息栏"), &window), TwipsRect(4320, 3480, 3855, 2175));
     Place(new QLabel(QStringLiteral("名称 ") + kestrovan::ProgramIdentity::Title(), frame4),
           TwipsRect(240, 480, 3375, 375));
-    using kestrovan::ProgramIdentity;
-    Place(new QLabel(QStringLiteral("版本 %1.%2.%3")
-                         .arg(ProgramIdentity::kMajor)
-                         .arg(ProgramIdentity::kMinor)
-                         .arg(ProgramIdentity::kRevision),
-                     frame4),
+    Place(new QLabel(QStringLiteral("版本 ") + kestrovan::ProgramIdentity::VersionText(), frame4),
           TwipsRect(240, 720, 3375, 255));
     const std::array<QString, 4> about{
         QStringLiteral("功能 获取最新且有效的代理服务器."), QStringLiteral("设计 Marrowfen"),

@@ -8,6 +8,7 @@
 #include "bench/window/TimedPageLoader.h"
 #include "demo/LookupPages.h"
 #include "demo/SiteServer.h"
+#include "lookup/DelayText.h"
 #include "platform/posix/SqliteRegistry.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
@@ -24,6 +25,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -31,8 +33,8 @@
 namespace kestrovan::bench {
 namespace {
 
-// The window gives up after 15 s; a run is abandoned a little later than that.
-constexpr int kRunLimitMs = 20'000;
+// The window gives up after kSpeedTestLimit; a run is abandoned a little later than that.
+constexpr int kRunLimitMs = static_cast<int>(std::chrono::milliseconds(kSpeedTestLimit).count()) + 5'000;
 
 std::optional<quint16> ProxyPort() {
     bool ok = false;
