@@ -141,16 +141,15 @@ bool IsHostName(std::string_view host) {
 }
 
 std::optional<ProxyServerAddress> ParseHostAndPort(std::string_view text) {
-    const auto colon = text.rfind(':');
-    if (colon == std::string_view::npos) {
+    const auto parts = SplitHostAndPort(text);
+    if (!parts) {
         return std::nullopt;
     }
-    const std::string_view host = text.substr(0, colon);
-    const std::optional<std::uint16_t> port = ParsePortNumber(text.substr(colon + 1));
-    if (!IsHostName(host) || !port) {
+    const std::optional<std::uint16_t> port = ParsePortNumber(parts->port);
+    if (!IsHostName(parts->host) || !port) {
         return std::nullopt;
     }
-    return ProxyServerAddress{std::string(host), *port};
+    return ProxyServerAddress{std::string(parts->host), *port};
 }
 
 std::optional<RegValue> ReadInternetSetting(RegistryReader& registry, std::string_view name) {

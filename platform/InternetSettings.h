@@ -44,6 +44,21 @@ ProxyServerList ParseProxyServer(std::string_view text);
 // The same for a value as read: only a text value names proxies.
 ProxyServerList ParseProxyServerValue(const std::optional<RegValue>& value);
 
+// The two parts of a list entry or setting "host:port", split at its first ":": the window's
+// Text1 and Text2, and what the check and the proxy setting read. nullopt without a ":".
+template <typename Char> struct HostAndPortText {
+    std::basic_string_view<Char> host;
+    std::basic_string_view<Char> port;
+};
+template <typename Char>
+std::optional<HostAndPortText<Char>> SplitHostAndPort(std::basic_string_view<Char> text) {
+    const auto colon = text.find(Char(':'));
+    if (colon == std::basic_string_view<Char>::npos) {
+        return std::nullopt;
+    }
+    return HostAndPortText<Char>{text.substr(0, colon), text.substr(colon + 1)};
+}
+
 // "host:port" and nothing else: a host name (or IPv4 address) and a port 1..65535.
 std::optional<ProxyServerAddress> ParseHostAndPort(std::string_view text);
 

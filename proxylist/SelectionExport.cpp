@@ -1,6 +1,7 @@
 // Selecting an entry of List1, and exporting the list with Command2.
 #include "proxylist/ProxyListController.h"
 
+#include "platform/InternetSettings.h"
 #include "proxylist/ExportFile.h"
 
 #include <QListWidget>
@@ -15,15 +16,15 @@ void ProxyListController::List1_Click() {
         return;
     }
     const QString entry = selected.constFirst()->text();
-    const qsizetype colon = entry.indexOf(u':');
-    if (colon < 0) {
+    const auto parts = SplitHostAndPort(std::u16string_view(QStringView(entry).utf16(), entry.size()));
+    if (!parts) {
         // Not host:port: nothing usable is selected, which the commands report as such.
         Text1_.clear();
         Text2_.clear();
         return;
     }
-    Text1_ = entry.left(colon);
-    Text2_ = entry.mid(colon + 1);
+    Text1_ = QString::fromStdU16String(std::u16string(parts->host));
+    Text2_ = QString::fromStdU16String(std::u16string(parts->port));
 }
 
 void ProxyListController::Command2_Click() {

@@ -3,6 +3,7 @@
 #include "check/EntrySources.h"
 #include "check/ListCheckRun.h"
 #include "check/ProxyCheck.h"
+#include "platform/InternetSettings.h"
 #include "demo/DemoContent.h"
 #include "demo/SiteServer.h"
 #include "demo/SlowProxy.h"
@@ -31,21 +32,36 @@ namespace kestrovan {
 namespace {
 
 TEST(CheckEntryTest, OnlyHostAndPortReachTheNetwork) {
+    // Split at the first ":" as the window names the parts (Text1, Text2); the check takes the
+    // entry only when both parts are usable.
     const struct {
         std::u16string entry;
         bool usable;
+        std::u16string_view host, port; // the parts; host "-" when the entry has no ":"
     } cases[] = {
-        {u"127.0.0.1:8080", true}, {u"proxy-1.example:3128", true},
-        {u"1.2.3.4:65535", true},  {u"1.2.3.4:0", false},
-        {u"1.2.3.4:65536", false}, {u"1.2.3.4:", false},
-        {u":8080", false},         {u"1.2.3.4", false},
-        {u"1.2.3.4:80:80", false}, {u"a b:80", false},
-        {u"host/x:80", false},     {u"h\u00e9:80", false},
-        {u"1.2.3.4:0080x", false}, {u"[::1]:80", false},
+        {u"127.0.0.1:8080", true, u"127.0.0.1", u"8080"},
+        {u"proxy-1.example:3128", true, u"proxy-1.example", u"3128"},
+        {u"1.2.3.4:65535", true, u"1.2.3.4", u"65535"},
+        {u"1.2.3.4:0", false, u"1.2.3.4", u"0"},
+        {u"1.2.3.4:65536", false, u"1.2.3.4", u"65536"},
+        {u"1.2.3.4:", false, u"1.2.3.4", u""},
+        {u":8080", false, u"", u"8080"},
+        {u"1.2.3.4", false, u"-", u""},
+        {u"1.2.3.4:80:80", false, u"1.2.3.4", u"80:80"},
+        {u"a b:80", false, u"a b", u"80"},
+        {u"host/x:80", false, u"host/x", u"80"},
+        {u"h\u00e9:80", false, u"h\u00e9", u"80"},
+        {u"1.2.3.4:0080x", false, u"1.2.3.4", u"0080x"},
+        {u"[::1]:80", false, u"[", u":1]:80"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ParseProxyEntry(c.entry).has_value(), c.usable)
-            << QString::fromStdU16String(c.entry).toStdString();
+        const std::string name = QString::fromStdU16String(c.entry).toStdString();
+        EXPECT_EQ(ParseProxyEntry(c.entry).has_value(), c.usable) << name;
+        const auto parts = SplitHostAndPort(std::u16string_view(c.entry));
+        ASSERT_EQ(parts.has_value(), c.host != u"-") << name;
+        if (parts) {
+            EXPECT_TRUE(parts->host == c.host && parts->port == c.port) << name;
+        }
     }
     const auto proxy = ParseProxyEntry(u"10.0.0.1:00080");
     ASSERT_TRUE(proxy);
