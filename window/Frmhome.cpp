@@ -2,6 +2,7 @@
 
 #include "window/ListBox.h"
 #include "window/ListCheck.h"
+#include "window/ProxyWatch.h"
 
 #include <ProgramIdentity.h>
 
@@ -137,6 +138,16 @@ void Frmhome::BuildControllers(const ListCheckSettings& checkSettings) {
                                       adapters_.speedTestJournal},
         appendLog);
     listCheck_ = std::make_unique<ListCheck>(*List1, *List2, appendLog, endpoints_, checkSettings);
+    proxyWatch_ = std::make_unique<ProxyWatch>(ProxyWatchParts{*List1,
+                                                               *proxyList_,
+                                                               *proxySwitch_,
+                                                               *speedTest_,
+                                                               *listCheck_,
+                                                               adapters_.registry,
+                                                               adapters_.registryReader,
+                                                               adapters_.messageDialog,
+                                                               {Command1, Command8, Command5, Command6}},
+                                               endpoints_, checkSettings, appendLog);
 }
 
 void Frmhome::ConnectHandlers() {
