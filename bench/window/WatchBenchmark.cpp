@@ -18,13 +18,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QListWidget>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,13 +45,24 @@ double CpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void RunFor(
-    qint64 ms, const std::function<bool()>& done = [] { return false; }) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+// Runs the event loop as the program does (sleeping between events) for ms, or until done() holds,
+// looked at ten times a second.
+void RunFor(qint64 ms, const std::function<bool()>& done = {}) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    if (done) {
+        if (done()) {
+            return;
+        }
+        poll.start(100);
     }
+    loop.exec();
 }
 
 void PutDword(SqliteRegistry& store, const char* subKey, const char* name, std::uint32_t value) {
