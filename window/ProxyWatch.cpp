@@ -1,5 +1,6 @@
 #include "window/ProxyWatch.h"
 
+#include "check/ProxyCheck.h"
 #include "lookup/DelayText.h"
 #include "lookup/SpeedTestController.h"
 #include "platform/InternetSettings.h"
@@ -93,8 +94,8 @@ void ProxyWatch::Tick() {
         return; // paused while a speed test holds the setting
     }
     const QString server = ServerInForce();
-    if (!InList(server)) {
-        watched_.clear(); // a server set some other way is never watched
+    if (!InList(server) || !ParseProxyEntry(server.toStdU16String())) {
+        watched_.clear(); // a server set some other way, or no host:port, is never watched
         return;
     }
     if (server != watched_) {
@@ -133,7 +134,7 @@ void ProxyWatch::CheckWatched(bool again) {
 }
 
 void ProxyWatch::ConfirmDeath(bool pageDead) {
-    const QString host = watched_.left(watched_.lastIndexOf(u':'));
+    const QString host = QString::fromStdString(ParseProxyEntry(watched_.toStdU16String()).value().host);
     probe_.CheckDirect(host, [this, pageDead](bool pageAnswers, bool tunnelAnswers) {
         if (Overruled() || !(pageDead ? pageAnswers : tunnelAnswers)) {
             EndRound(); // the service is down, not the proxy: try again at the next interval
