@@ -16,17 +16,7 @@
 namespace kestrovan::test {
 namespace {
 
-enum class Event {
-    ProxyDies,
-    OtherIntercepts,
-    LateOnce,
-    ItemOff,
-    ProxyOff,
-    NotInList,
-    SpeedTest,
-    UserOff,
-    LookupDown
-};
+enum class Event { Dies, Intercepts, LateOnce, ItemOff, ProxyOff, NotInList, SpeedTest, UserOff, LookupDown };
 const char* const kEventNames[] = {"ProxyDies", "OtherIntercepts", "LateOnce", "ItemOff",   "ProxyOff",
                                    "NotInList", "SpeedTest",       "UserOff",  "LookupDown"};
 
@@ -63,7 +53,7 @@ TEST_P(ProxyWatchEndToEnd, SwitchesOnlyFromADeadProxyInTheListToAVerifiedOne) {
     intercepting.SetConnectMode(ConnectMode::Intercept, Identity("intercept"));
     const auto entry = [](quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port); };
     const QString entryA = entry(a->Port());
-    const QString entryB = entry(event == Event::OtherIntercepts ? intercepting.Port() : b.Port());
+    const QString entryB = entry(event == Event::Intercepts ? intercepting.Port() : b.Port());
     window.List1->addItems({entryA, entryB});
     window.List1->setCurrentRow(0);
     window.Command5->click();
@@ -106,9 +96,9 @@ TEST_P(ProxyWatchEndToEnd, SwitchesOnlyFromADeadProxyInTheListToAVerifiedOne) {
         EXPECT_EQ(w->rig.LogSince(logStart).size(), 2) << "paused while the test held the setting";
     }
 
-    const bool switched = event == Event::ProxyDies || event == Event::SpeedTest;
+    const bool switched = event == Event::Dies || event == Event::SpeedTest;
     QStringList expected;
-    if (switched || event == Event::OtherIntercepts) {
+    if (switched || event == Event::Intercepts) {
         expected << QStringLiteral("当前代理已失效: ") + entryA
                  << (switched ? QStringLiteral("已自动切换到 %1,延时:#秒").arg(entryB)
                               : QStringLiteral("没有可用的代理,代理设置未改变."));
