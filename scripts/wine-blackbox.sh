@@ -7,7 +7,8 @@
 # sorts it: a working proxy comes first, and 启用代理 takes it; the user signs out (`wineboot --end-session`) and
 # the close confirmation comes up while the sign-out can still be stopped: 取消 (Escape) keeps the
 # program; the program ends through its close confirmation; started again, it ends when the user
-# signs out and answers 确定 (Enter).
+# signs out and answers 确定 (Enter). Before that, with 自动切换失效代理 turned on in the menu, a
+# tinyproxy in force as a list entry is stopped and the setting moves to the other working proxy.
 #   scripts/wine-blackbox.sh INSTALL_DIR WINDOWS_BUILD_DIR LINUX_BUILD_DIR [SCREENSHOT.png]
 # Needs WINEPREFIX (an initialised prefix) and DISPLAY (an X server without a window manager, as
 # xvfb-run gives). Exits non-zero on the first check that fails.
@@ -29,9 +30,9 @@ port_of() {
     echo "${BASH_REMATCH[1]}"
 }
 scratch=$(mktemp -d)
-demo_pid="" home_pid="" program_pid="" wineboot_pid=""
+demo_pid="" home_pid="" program_pid="" wineboot_pid="" tinyproxy_pid=""
 cleanup() {
-    for pid in ${wineboot_pid} ${program_pid} ${home_pid} ${demo_pid}; do
+    for pid in ${wineboot_pid} ${program_pid} ${home_pid} ${demo_pid} ${tinyproxy_pid}; do
         kill "${pid}" 2>/dev/null || true
         wait "${pid}" 2>/dev/null || true
     done
@@ -42,7 +43,7 @@ trap cleanup EXIT
 # without CONNECT, the intercepting one and a port where nothing listens, first.
 home_port=$(port_of KESTROVAN_HOME_URL)
 slow_proxy_port=$((home_port + 5)) intercepting_port=$((home_port + 4)) refusing_port=$((home_port + 9))
-demo_home_port=$((home_port + 6))
+demo_home_port=$((home_port + 6)) tinyproxy_port=$((home_port + 8))
 "${linux_build}/demo/kestrovan-demo" --home-port "${demo_home_port}" \
     --lookup-port "$(port_of KESTROVAN_LOOKUP_URL)" --tls-port "$(port_of KESTROVAN_TUNNEL_URL)" \
     --tls-dir "${windows_build}/demo-tls" --slow-proxy-port "${slow_proxy_port}" --slow-proxy-delay-ms 0 \
@@ -53,16 +54,21 @@ for _ in $(seq 50); do
     kill -0 "${demo_pid}" 2>/dev/null || fail "kestrovan-demo: $(cat "${scratch}/demo.log")"
     sleep 0.1
 done
+printf 'Port %s\nListen 127.0.0.1\nAllow 127.0.0.1\n%s' "${tinyproxy_port}" \
+    "$( ((EUID == 0)) && printf 'User nobody\nGroup nogroup\n')" >"${scratch}/tinyproxy.conf"
+tinyproxy -d -c "${scratch}/tinyproxy.conf" >"${scratch}/tinyproxy.log" 2>&1 &
+tinyproxy_pid=$!
 mkdir -p "${scratch}/site/version"
 for page in index.html kestrovan.htm version/kestrovan.txt Advertising.htm; do
     curl -sf --noproxy '*' "http://127.0.0.1:${demo_home_port}/${page/index.html/}" -o "${scratch}/site/${page}" ||
         fail "the demo did not serve /${page}"
 done
 entries="1127.0.0.1:${refusing_port}ok<br>\n2127.0.0.1:${slow_proxy_port}ok<br>\n3127.0.0.1:${intercepting_port}ok<br>"
+entries+="\n4127.0.0.1:${tinyproxy_port}ok<br>" # the proxy that dies under the watch
 # The program takes a page that mentions 8080 for the list; the mention comes after the entries.
 sed -i -e "/^1127\.0\.0\.1:/i ${entries}" -e '/^[0-9]127\.0\.0\.[0-9]:[0-9]*ok<br>$/d' \
     -e '/^<\/body>/i <p>8080</p>' "${scratch}/site/kestrovan.htm"
-grep -c "ok<br>" "${scratch}/site/kestrovan.htm" | grep -qx 3 || fail "the list page: $(cat "${scratch}/site/kestrovan.htm")"
+grep -c "ok<br>" "${scratch}/site/kestrovan.htm" | grep -qx 4 || fail "the list page: $(cat "${scratch}/site/kestrovan.htm")"
 python3 - "${home_port}" "${scratch}/site" >>"${scratch}/demo.log" 2>&1 <<'PYTHON' &
 import functools, http.server, sys
 class Site(http.server.SimpleHTTPRequestHandler):
@@ -148,6 +154,7 @@ wait_sign_out() {
     log "wineboot --end-session exited ${sign_out_status}"
 }
 
+wine reg delete 'HKCU\Software\Kestrovan' /f >/dev/null 2>&1 || true # 自动切换失效代理 starts off
 start_program
 
 # Design coordinates in pixels (15 twips each) within the client area: Frame1 sits at 8,8.
@@ -204,8 +211,36 @@ click "${fetch_x}" "${enable_y}"
 sleep 1
 server=$(reg_value ProxyServer)
 log "reg query: ProxyServer ${server}"
-[[ ${server} == "127.0.0.1:${slow_proxy_port}" || ${server} == "127.0.0.1:${intercepting_port}" ]] ||
+[[ ${server} =~ ^127\.0\.0\.1:(${slow_proxy_port}|${intercepting_port}|${tinyproxy_port})$ ]] ||
     fail "expected a working proxy first after the check"
+click "${fetch_x}" "${disable_y}"
+
+# 自动切换失效代理 (the menu's last item) with WatchSeconds 5, and this run's tinyproxy in force as its
+# entry of the list: once it is stopped, the watch switches to the proxy without CONNECT, the only
+# other working entry (the intercepting one is never chosen), in Wine's registry.
+wine reg add 'HKCU\Software\Kestrovan' /v WatchSeconds /t REG_DWORD /d 5 /f >/dev/null 2>&1
+wine reg add "${key}" /v ProxyServer /t REG_SZ /d "127.0.0.1:${tinyproxy_port}" /f >/dev/null 2>&1
+wine reg add "${key}" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null 2>&1
+log "click the first list entry, Shift+F10, 自动切换失效代理 (Up, Return)"
+click "${entry_x}" "${entry_y}"
+xdotool key --window "${window}" shift+F10
+sleep 0.5
+xdotool windowfocus "${window}" key Up Return
+sleep 1
+auto=$(wine reg query 'HKCU\Software\Kestrovan' /v AutoSwitch 2>/dev/null | tr -d '\r' | awk '$1 == "AutoSwitch" { print $3 }')
+[[ ${auto} == 0x1 ]] || fail "AutoSwitch is '${auto}', not 0x1"
+[[ $(reg_value ProxyServer) == "127.0.0.1:${tinyproxy_port}" ]] || fail "the tinyproxy is not in force"
+kill "${tinyproxy_pid}"
+wait "${tinyproxy_pid}" 2>/dev/null || true
+tinyproxy_pid=""
+stopped=${SECONDS}
+while ((SECONDS - stopped < 5 + 2 * 15 + 5)); do
+    server=$(reg_value ProxyServer)
+    [[ ${server} == "127.0.0.1:${slow_proxy_port}" ]] && break
+    sleep 0.5
+done
+log "reg query after the tinyproxy stopped: ProxyServer ${server} ($((SECONDS - stopped)) s)"
+[[ ${server} == "127.0.0.1:${slow_proxy_port}" ]] || fail "expected the switch to 127.0.0.1:${slow_proxy_port}"
 click "${fetch_x}" "${disable_y}"
 
 sign_out

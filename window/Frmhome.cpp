@@ -5,6 +5,7 @@
 #include "window/ListCheck.h"
 #include "window/MessageLog.h"
 #include "window/PlainToolTips.h"
+#include "window/ProxyWatch.h"
 
 #include <ProgramIdentity.h>
 
@@ -145,6 +146,16 @@ void Frmhome::BuildControllers(const ListCheckSettings& checkSettings) {
                                       adapters_.speedTestJournal},
         appendLog);
     listCheck_ = std::make_unique<ListCheck>(*List1, *List2, appendLog, endpoints_, checkSettings);
+    proxyWatch_ = std::make_unique<ProxyWatch>(ProxyWatchParts{*List1,
+                                                               *proxyList_,
+                                                               *proxySwitch_,
+                                                               *speedTest_,
+                                                               *listCheck_,
+                                                               adapters_.registry,
+                                                               adapters_.registryReader,
+                                                               adapters_.messageDialog,
+                                                               {Command1, Command8, Command5, Command6}},
+                                               endpoints_, checkSettings, appendLog);
 }
 
 void Frmhome::ConnectHandlers() {

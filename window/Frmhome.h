@@ -40,6 +40,7 @@ class QSessionManager;
 namespace kestrovan {
 
 class ListCheck;
+class ProxyWatch;
 
 // The platform services the window works through; tests hand in fakes.
 struct FrmhomeAdapters {
@@ -157,6 +158,7 @@ private:
     std::unique_ptr<LocationQueryController> locationQuery_;
     std::unique_ptr<SpeedTestController> speedTest_;
     std::unique_ptr<ListCheck> listCheck_;
+    std::unique_ptr<ProxyWatch> proxyWatch_; // after what it watches with, so it goes first
     QMenu* list1Menu_ = nullptr;
 };
 

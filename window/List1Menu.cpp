@@ -2,6 +2,7 @@
 #include "window/Frmhome.h"
 
 #include "window/ListCheck.h"
+#include "window/ProxyWatch.h"
 
 #include <QKeyEvent>
 
@@ -47,6 +48,12 @@ void Frmhome::BuildList1Menu() {
     addItem("CheckAllAction", QStringLiteral("检测全部代理"), [this] { listCheck_->CheckAll(); });
     addItem("RemoveFailedAction", QStringLiteral("删除不可用代理"), [this] { listCheck_->RemoveFailed(); });
     addItem("StopCheckAction", QStringLiteral("停止检测"), [this] { listCheck_->Stop(); });
+    list1Menu_->addSeparator();
+    QAction* autoSwitch = list1Menu_->addAction(QStringLiteral("自动切换失效代理"));
+    autoSwitch->setObjectName(QStringLiteral("AutoSwitchAction"));
+    autoSwitch->setCheckable(true);
+    autoSwitch->setChecked(proxyWatch_->On());
+    connect(autoSwitch, &QAction::triggered, this, [this](bool on) { proxyWatch_->SetOn(on); });
     List1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(List1, &QWidget::customContextMenuRequested, this, &Frmhome::ShowList1Menu);
     List1->installEventFilter(

@@ -74,6 +74,7 @@ void ListCheck::Stop() {
     }
     progressLine_->setText(QStringLiteral("检测已停止......(%1/%2)").arg(run_->Done()).arg(run_->Total()));
     run_.reset();
+    emit ended();
 }
 
 void ListCheck::Finished() {
@@ -102,6 +103,9 @@ void ListCheck::Finished() {
                    .arg(working)
                    .arg(https));
     ShowVerdicts(results);
+    lastResults_ = ReportOrder(results);
+    lastFinished_ = std::chrono::steady_clock::now();
+    emit ended();
 }
 
 void ListCheck::ShowVerdicts(const std::vector<CheckedEntry>& results) {

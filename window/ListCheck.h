@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QListWidget;
 class QListWidgetItem;
@@ -36,6 +39,14 @@ public:
     // Ends a running check at once; the list stays as it was.
     void Stop();
 
+    // The verdicts of the last check that finished, in the list's new order, and when it finished.
+    const std::vector<CheckedEntry>& LastResults() const { return lastResults_; }
+    std::optional<std::chrono::steady_clock::time_point> LastFinished() const { return lastFinished_; }
+
+signals:
+    // A check finished or was stopped.
+    void ended();
+
 private:
     void ShowProgress();
     void Finished();
@@ -48,6 +59,8 @@ private:
     ListCheckSettings settings_;
     std::unique_ptr<ListCheckRun> run_;
     QListWidgetItem* progressLine_ = nullptr; // List2 never drops a line, so this stays valid
+    std::vector<CheckedEntry> lastResults_;
+    std::optional<std::chrono::steady_clock::time_point> lastFinished_;
 };
 
 } // namespace kestrovan

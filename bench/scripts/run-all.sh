@@ -31,4 +31,5 @@ run cores "$build_dir/bench/cores/bench_cores"
 run web "$build_dir/bench/web/bench_web"
 run speedtest bench/scripts/speedtest-accuracy.sh "$build_dir"
 run window bench/scripts/window-figures.sh "$build_dir"
+run watch "$build_dir/bench/window/bench_watch"
 echo "outputs in $out_dir" >&2

@@ -160,6 +160,10 @@ class Session:
         if result.returncode != 0:
             raise SessionError("demo-up.sh failed:\n" + result.stderr.decode(errors="replace"))
 
+    def owns_demo(self):
+        """True when this session started the demo, so that its servers may be stopped."""
+        return self._demo_started
+
     def restart_home_site(self, *demo_arguments):
         """Replaces the demo this session started by a bare kestrovan-demo with other arguments.
         Returns False when the demo running is someone else's, which is left alone."""

@@ -13,6 +13,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -35,7 +36,7 @@ INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Se
 TITLE = "【Tolvaren】"
 WORKING_PROXY = "127.0.0.1:8080"
 DEMO_ENTRIES = ("127.0.0.1:8080", "127.0.0.1:8081", "127.0.0.1:8089")
-MENU_KEY, DOWN_KEY, ESCAPE_KEY = 0xFF67, 0xFF54, 0xFF1B  # X keysyms
+MENU_KEY, UP_KEY, DOWN_KEY, ESCAPE_KEY = 0xFF67, 0xFF52, 0xFF54, 0xFF1B  # X keysyms
 
 
 def parse_arguments():
@@ -297,6 +298,38 @@ class Run:
         self.note("whole-list check: %r; 启用代理 showed in the status line after %.2f s while it ran; "
                   "List1 begins %r" % (line, answered, seen))
 
+    def auto_switch(self):
+        """自动切换失效代理, the menu's last item, turned on through AT-SPI with WatchSeconds 5; then the
+        demo's tinyproxy is stopped. The watch finds it dead and switches to the slow proxy, the only
+        other working entry, rechecked first (no HTTPS through it)."""
+        pid_file = os.path.join(self.session.env["XDG_RUNTIME_DIR"], "kestrovan-demo", "tinyproxy.pid")
+        if not self.session.owns_demo() or not os.path.exists(pid_file):
+            self.note("automatic switch skipped: the demo running is not this run's own")
+            return
+        subprocess.run([self.args.reg_tool, "add", "HKCU\\Software\\Kestrovan", "/v", "WatchSeconds", "/t",
+                        "REG_DWORD", "/d", "5", "/f"], env=self.session.env, check=True, timeout=10)
+        self.select(WORKING_PROXY)
+        self.enable()
+        item = atspi.menu_item_by_keys((MENU_KEY, UP_KEY), "自动切换失效代理", 5)
+        atspi.do_named_action(item, "Press")
+        atspi.key(ESCAPE_KEY)
+        code, text = self.session.registry_query(self.args.reg_tool, "HKCU\\Software\\Kestrovan")
+        assert code == 0 and re.search(r"AutoSwitch\s+REG_DWORD\s+0x1", text), "the store holds %r" % text
+        atspi.menu_item_by_keys((MENU_KEY, UP_KEY), "自动切换失效代理", 5)
+        self.screenshot("auto-switch-menu.png", tool_tip=True)
+        atspi.key(ESCAPE_KEY)
+        before = len(self.log_lines())
+        with open(pid_file) as pid:
+            os.kill(int(pid.read().strip()), signal.SIGTERM)
+        stopped = time.monotonic()
+        self.wait_log(r"^当前代理已失效: 127\.0\.0\.1:8080$", 5 + 2 * 15 + 5, before)
+        line = self.wait_log(r"^已自动切换到 ", 20, before)
+        assert re.fullmatch(r"已自动切换到 127\.0\.0\.1:8081,延时:\d+(\.\d)?秒,不支持HTTPS", line), "switch: %r" % line
+        took = time.monotonic() - stopped
+        self.wait_status("代理状态:启用 127.0.0.1:8081", 2.5)
+        self.expect_registry("0x1", "127.0.0.1:8081")
+        self.note("automatic switch %.1f s after tinyproxy stopped: %r" % (took, line))
+
     def export_cancelled(self):
         """The save dialog speaks Chinese; 取消 leaves it without a file or a log line."""
         lines = self.log_lines()
@@ -363,6 +396,8 @@ class Run:
         self.query_location()
         self.check_whole_list()
         self.screenshot("list-check.png", tool_tip=True)
+        self.auto_switch()
+        self.screenshot("auto-switch.png")
         self.exit_with_ok()
         self.expired_version()
 

@@ -128,7 +128,8 @@ QByteArray Utf16Le(const QString& text) {
     return bytes;
 }
 
-RealWebWindow::RealWebWindow(RegistryChoice registryChoice, const QString& journalFile)
+RealWebWindow::RealWebWindow(RegistryChoice registryChoice, const QString& journalFile,
+                             const ListCheckSettings& checkSettings)
     : home(ListeningServer()), lookup(ListeningServer()),
       registry(registryChoice.operations ? *registryChoice.operations : fakeRegistry),
       registryReader(registryChoice.reader ? *registryChoice.reader : fakeRegistry),
@@ -137,7 +138,7 @@ RealWebWindow::RealWebWindow(RegistryChoice registryChoice, const QString& journ
     window = std::make_unique<Frmhome>(FrmhomeAdapters{registry, registryReader, internetSettings, http,
                                                        pageLoaders, messageDialog, saveDialog, sleeper,
                                                        processStarter, terminator, screen, speedTestJournal},
-                                       endpoints);
+                                       endpoints, nullptr, checkSettings);
 }
 
 RealWebWindow::~RealWebWindow() {

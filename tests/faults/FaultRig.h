@@ -58,8 +58,10 @@ struct RegistryChoice {
 };
 
 struct RealWebWindow {
-    // journalFile: where the speed test keeps its journal; empty keeps none.
-    explicit RealWebWindow(RegistryChoice registryChoice = {}, const QString& journalFile = {});
+    // journalFile: where the speed test keeps its journal; empty keeps none. checkSettings: the
+    // list check's (and the watch's) TLS target and limits.
+    explicit RealWebWindow(RegistryChoice registryChoice = {}, const QString& journalFile = {},
+                           const ListCheckSettings& checkSettings = ListCheckSettings::Configured());
     ~RealWebWindow();
     RealWebWindow(const RealWebWindow&) = delete;
     RealWebWindow& operator=(const RealWebWindow&) = delete;

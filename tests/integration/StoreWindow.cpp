@@ -11,11 +11,11 @@
 
 namespace kestrovan::test {
 
-StoreWindow::StoreWindow(const QString& configFolder)
+StoreWindow::StoreWindow(const QString& configFolder, const ListCheckSettings& checkSettings)
     : configPath(configFolder.isEmpty() ? configHome.path() : configFolder),
       storePath(configPath + QStringLiteral("/kestrovan/registry.db")),
       journalPath(SpeedTestJournal::FileIn((configPath + QStringLiteral("/kestrovan")).toStdString())),
-      store(storePath.toStdString()), rig(RegistryChoice{&store, &store}, journalPath) {
+      store(storePath.toStdString()), rig(RegistryChoice{&store, &store}, journalPath, checkSettings) {
     clock.start();
 }
 

@@ -29,7 +29,8 @@ struct RegToolResult {
 class StoreWindow {
 public:
     // configFolder: the configuration folder to work in; empty makes a temporary one.
-    explicit StoreWindow(const QString& configFolder = {});
+    explicit StoreWindow(const QString& configFolder = {},
+                         const ListCheckSettings& checkSettings = ListCheckSettings::Configured());
     StoreWindow(const StoreWindow&) = delete;
     StoreWindow& operator=(const StoreWindow&) = delete;
 

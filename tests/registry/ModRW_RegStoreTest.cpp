@@ -2,6 +2,7 @@
 #include "platform/posix/SqliteRegistry.h"
 #include "text/AnsiText.h"
 #include "proxyswitch/ModRW_Reg.h"
+#include "proxyswitch/WatchSettings.h"
 #include "tests/registry/RecordingMessageDialog.h"
 #include "tests/fakes/FakeRegistry.h"
 
@@ -60,6 +61,17 @@ TEST_F(ModRWRegStoreTest, WriteIntoTheRootItself) {
     module_.WriteRegString("HKEY_LOCAL_MACHINE", "AtRoot", "yes");
     EXPECT_EQ(store_.ReadValue(kHkeyLocalMachine, "", "AtRoot"), RegValue(std::string("yes")));
     EXPECT_EQ(store_.ReadValue(kHkeyCurrentUser, "", "AtRoot"), std::nullopt);
+}
+
+// The watch's interval as any writer leaves it in the program's own key: clamped to 5..3600.
+TEST_F(ModRWRegStoreTest, WatchSecondsReadBackClamped) {
+    WatchSettings settings(store_, module_);
+    EXPECT_EQ(settings.WatchSeconds().count(), 60) << "when never set";
+    for (const auto& [stored, seconds] :
+         std::vector<std::pair<std::int32_t, int>>{{4, 5}, {5, 5}, {3600, 3600}, {3601, 3600}, {-1, 3600}}) {
+        module_.WriteRegLong("HKEY_CURRENT_USER\\Software\\Kestrovan", "WatchSeconds", stored);
+        EXPECT_EQ(settings.WatchSeconds().count(), seconds) << stored;
+    }
 }
 
 } // namespace
