@@ -1,6 +1,10 @@
-#include "check/Console.h"
+#include "platform/Console.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 namespace kestrovan {
 namespace {
@@ -34,6 +38,10 @@ void WriteConsoleText(ConsoleStream stream, const QString& text) {
 
 bool IsConsoleTerminal(ConsoleStream stream) {
     return IsConsole(HandleOf(stream));
+}
+
+void MakeStandardInputBinary() {
+    _setmode(_fileno(stdin), _O_BINARY);
 }
 
 void LowerThisThreadPriority() {

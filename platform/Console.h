@@ -13,6 +13,10 @@ enum class ConsoleStream { Out, Error };
 void WriteConsoleText(ConsoleStream stream, const QString& text);
 bool IsConsoleTerminal(ConsoleStream stream);
 
+// Makes standard input give its bytes as they are: Windows would otherwise take away the CR of
+// each CR LF and end the input at a ^Z. Nothing to do on POSIX.
+void MakeStandardInputBinary();
+
 // Puts the calling thread below the others in the scheduler's eyes: its work (reading pages) must
 // never take the processor from the thread that drives the transfers.
 void LowerThisThreadPriority();

@@ -1,4 +1,4 @@
-#include "check/Console.h"
+#include "platform/Console.h"
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -43,6 +43,8 @@ void WriteConsoleText(ConsoleStream stream, const QString& text) {
 bool IsConsoleTerminal(ConsoleStream stream) {
     return isatty(fileno(FileOf(stream))) == 1;
 }
+
+void MakeStandardInputBinary() {}
 
 void LowerThisThreadPriority() {
     // On Linux a thread has a nice value of its own, set through its thread id.
