@@ -10,6 +10,7 @@
 #include "check/ProxyCheck.h"
 #include "check/ServiceProbe.h"
 #include "platform/Console.h"
+#include "platform/ProcessResources.h"
 #include "proxylist/ExportFile.h"
 #include "web/Endpoints.h"
 #include "web/PageLoadLimits.h"

@@ -2,7 +2,7 @@
 
 #include "check/CheckOptions.h"
 #include "check/SocketDrivenFetches.h"
-#include "platform/Console.h"
+#include "platform/ProcessResources.h"
 
 #include <algorithm>
 

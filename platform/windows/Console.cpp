@@ -44,13 +44,4 @@ void MakeStandardInputBinary() {
     _setmode(_fileno(stdin), _O_BINARY);
 }
 
-void LowerThisThreadPriority() {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
-}
-
-std::size_t RaiseConnectionLimit() {
-    // Sockets are no file descriptors here; the system sets no lower bound than memory.
-    return 1'000'000;
-}
-
 } // namespace kestrovan
