@@ -1,7 +1,7 @@
 #include "check/CheckPlan.h"
 
-#include "check/Console.h"
 #include "check/ProxyCheck.h"
+#include "platform/ProcessResources.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,5 +1,6 @@
 #include "check/EntrySources.h"
 
+#include "platform/Console.h"
 #include "proxylist/ExtractProxyEntries.h"
 #include "text/AnsiText.h"
 #include "web/PageText.h"
@@ -8,11 +9,6 @@
 
 #include <array>
 #include <cstdio>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace kestrovan {
 
@@ -31,11 +27,9 @@ std::vector<std::u16string> EntriesOfListFile(const QByteArray& bytes) {
 namespace {
 
 // Standard input through the C library: QFile over a Windows pipe reports an error once the pipe
-// has ended, instead of its end. Binary, so that no CR LF or ^Z is taken away on Windows.
+// has ended, instead of its end.
 std::optional<QByteArray> ReadStandardInput() {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
+    MakeStandardInputBinary();
     QByteArray bytes;
     std::array<char, 64 * 1024> chunk{};
     std::size_t got = chunk.size();

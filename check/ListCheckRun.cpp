@@ -1,8 +1,8 @@
 #include "check/ListCheckRun.h"
 
 #include "check/CheckOptions.h"
-#include "check/Console.h"
 #include "check/SocketDrivenFetches.h"
+#include "platform/ProcessResources.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@ add_library(kestrovan_core STATIC
     ${KESTROVAN_ROOT}/lookup/DelayText.cpp
     ${KESTROVAN_ROOT}/lookup/ExtractLocation.cpp
     ${KESTROVAN_ROOT}/platform/InternetSettings.cpp
-    ${KESTROVAN_ROOT}/platform/linux/regtool/RegCommand.cpp
+    ${KESTROVAN_ROOT}/platform/posix/regtool/RegCommand.cpp
     ${KESTROVAN_ROOT}/proxylist/ExportText.cpp
     ${KESTROVAN_ROOT}/proxylist/ExtractProxyEntries.cpp
     ${KESTROVAN_ROOT}/proxyswitch/KeyPath.cpp)

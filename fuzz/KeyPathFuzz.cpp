@@ -1,7 +1,7 @@
 // Key paths split at the first backslash into a root handle and a subkey that join back to the
 // path; root names match the seven-row table exactly, letter case included, and name the same
 // handles as kestrovan-reg's (case-blind) reading of the long names.
-#include "platform/linux/regtool/RegCommand.h"
+#include "platform/posix/regtool/RegCommand.h"
 #include "proxyswitch/KeyPath.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 // kestrovan-reg's argument parser: an error is one "ERROR: " line; a command holds only what the
 // arguments said (root and names cut from them, data from /d), and writing it back as arguments
 // parses to the same command.
-#include "platform/linux/regtool/RegCommand.h"
+#include "platform/posix/regtool/RegCommand.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "web/PageDecoding.h"
 
+#include "platform/CharsetDecoder.h"
 #include "text/AsciiText.h"
-#include "web/CharsetDecoder.h"
 
 #include <QList>
 #include <QStringDecoder>

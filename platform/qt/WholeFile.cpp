@@ -1,15 +1,11 @@
 #include "platform/qt/WholeFile.h"
 
+#include "platform/FileOpening.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace kestrovan {
 
@@ -29,23 +25,9 @@ bool WriteAll(QFileDevice& file, QByteArrayView bytes) {
 // A device or pipe the user named takes the bytes as they come; there is nothing to replace.
 bool WriteIntoDevice(const QString& path, QByteArrayView bytes) {
     QFile file;
-#ifdef Q_OS_UNIX
-    // Without a reader a pipe refuses at once instead of holding the window.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    if (!OpenDeviceForWriting(file, path)) {
         return false;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-#else
-    file.setFileName(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return false;
-    }
-#endif
     const bool written = WriteAll(file, bytes);
     file.close();
     return written && file.error() == QFileDevice::NoError;
@@ -118,28 +100,9 @@ bool SaveWholeFile(const QString& path, QByteArrayView bytes, FileRole role) {
 
 std::optional<QByteArray> ReadPlainFile(const QString& path, qint64 maxBytes) {
     QFile file;
-#ifdef Q_OS_UNIX
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    if (!OpenPlainFileForReading(file, path)) {
         return std::nullopt;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-#else
-    const QFileInfo target(path);
-    if (target.isSymLink() || !target.isFile()) {
-        return std::nullopt;
-    }
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-#endif
     QByteArray bytes = file.read(maxBytes + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > maxBytes) {
         return std::nullopt;

@@ -1,6 +1,6 @@
 // kestrovan-reg: the argument parser as a table, then the real binary on a temporary store.
 #include "platform/posix/SqliteRegistry.h"
-#include "platform/linux/regtool/RegCommand.h"
+#include "platform/posix/regtool/RegCommand.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,11 +1,9 @@
-#include "check/Console.h"
+#include "platform/ProcessResources.h"
 
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace kestrovan {
 namespace {
@@ -28,21 +26,7 @@ rlim_t OpenDescriptors() {
     return count;
 }
 
-std::FILE* FileOf(ConsoleStream stream) {
-    return stream == ConsoleStream::Out ? stdout : stderr;
-}
-
 } // namespace
-
-void WriteConsoleText(ConsoleStream stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), FileOf(stream));
-    std::fflush(FileOf(stream));
-}
-
-bool IsConsoleTerminal(ConsoleStream stream) {
-    return isatty(fileno(FileOf(stream))) == 1;
-}
 
 void LowerThisThreadPriority() {
     // On Linux a thread has a nice value of its own, set through its thread id.

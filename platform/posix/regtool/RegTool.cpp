@@ -1,4 +1,4 @@
-#include "platform/linux/regtool/RegTool.h"
+#include "platform/posix/regtool/RegTool.h"
 
 #include <cstdio>
 #include <ostream>

@@ -1,4 +1,4 @@
-#include "platform/linux/regtool/RegCommand.h"
+#include "platform/posix/regtool/RegCommand.h"
 
 #include "platform/RootKeyNames.h"
 #include "text/AsciiText.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/posix/SqliteRegistry.h"
-#include "platform/linux/regtool/RegCommand.h"
+#include "platform/posix/regtool/RegCommand.h"
 
 #include <iosfwd>
 #include <string>

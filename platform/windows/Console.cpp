@@ -1,6 +1,10 @@
-#include "check/Console.h"
+#include "platform/Console.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 namespace kestrovan {
 namespace {
@@ -36,13 +40,8 @@ bool IsConsoleTerminal(ConsoleStream stream) {
     return IsConsole(HandleOf(stream));
 }
 
-void LowerThisThreadPriority() {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
-}
-
-std::size_t RaiseConnectionLimit() {
-    // Sockets are no file descriptors here; the system sets no lower bound than memory.
-    return 1'000'000;
+void MakeStandardInputBinary() {
+    _setmode(_fileno(stdin), _O_BINARY);
 }
 
 } // namespace kestrovan

@@ -1,5 +1,5 @@
 // kestrovan-reg: reads and writes the per-user substitute registry from the command line.
-#include "platform/linux/regtool/RegTool.h"
+#include "platform/posix/regtool/RegTool.h"
 
 #include <iostream>
 

@@ -1,17 +1,8 @@
 #pragma once
 
-#include <QString>
-
 #include <cstddef>
 
 namespace kestrovan {
-
-// The command line's streams as this platform has them: UTF-8 on a POSIX terminal or in a pipe,
-// wide characters on a Windows console.
-enum class ConsoleStream { Out, Error };
-
-void WriteConsoleText(ConsoleStream stream, const QString& text);
-bool IsConsoleTerminal(ConsoleStream stream);
 
 // Puts the calling thread below the others in the scheduler's eyes: its work (reading pages) must
 // never take the processor from the thread that drives the transfers.

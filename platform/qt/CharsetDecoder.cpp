@@ -1,4 +1,4 @@
-#include "web/CharsetDecoder.h"
+#include "platform/CharsetDecoder.h"
 
 #include <QStringDecoder>
 
