@@ -127,6 +127,7 @@ void ProxyWatch::CheckWatched(bool again) {
             if (services.tunnelAnswers) {
                 watchedHttps_ = result.https;
             }
+            reportedDead_.clear();
             EndRound();
             return;
         }
@@ -134,7 +135,9 @@ void ProxyWatch::CheckWatched(bool again) {
             CheckWatched(true); // one lost answer is no death
             return;
         }
-        appendLog_(QStringLiteral("当前代理已失效: ") + watched_);
+        if (reportedDead_ != watched_) {
+            appendLog_(QStringLiteral("当前代理已失效: ") + watched_);
+        }
         FindReplacement();
     });
 }
@@ -187,7 +190,10 @@ void ProxyWatch::ListCheckEnded() {
 
 void ProxyWatch::TryNext(std::deque<Candidate> queue) {
     if (queue.empty()) {
-        appendLog_(QStringLiteral("没有可用的代理,代理设置未改变."));
+        if (reportedDead_ != watched_) {
+            appendLog_(QStringLiteral("没有可用的代理,代理设置未改变."));
+            reportedDead_ = watched_;
+        }
         EndRound();
         return;
     }

@@ -98,6 +98,9 @@ private:
     ProxySettingsSnapshot roundSetting_;
     QString watched_;                                      // the server in force being watched
     HttpsSupport watchedHttps_ = HttpsSupport::NotChecked; // its last HTTPS verdict
+    // The dead server last reported with nothing to replace it: while that stays so, later rounds
+    // keep looking without writing the same two lines again.
+    QString reportedDead_;
 };
 
 } // namespace kestrovan
