@@ -26,6 +26,9 @@ fail() {
     exit 1
 }
 
+# shellcheck source=bench/scripts/figures-lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/figures-lib.sh"
+
 for tool in Xvfb xev xprop curl stdbuf dbus-daemon cc; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
@@ -47,21 +50,6 @@ unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy
 unset WAYLAND_DISPLAY
 mkdir -p "$HOME" "$XDG_CONFIG_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-
-stop_pid() {
-    local pid=$1
-    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-}
-
-stop_watch() {
-    stop_pid "$xev_pid"
-    stop_pid "$stamp_pid"
-    xev_pid=""
-    stamp_pid=""
-}
 
 cleanup() {
     stop_pid "$app_pid"
@@ -142,30 +130,6 @@ for url in "${start_urls[@]}"; do
     curl -fsS -o /dev/null --max-time 5 --noproxy '*' "$url" || fail "the demo does not answer $url"
 done
 
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-# Sum of the three start-up answers' loopback times in ms (median of 5 rounds).
-http_ms() {
-    local round url total
-    for round in 1 2 3 4 5; do
-        total=0
-        for url in "${start_urls[@]}"; do
-            total=$(awk -v a="$total" -v b="$(curl -s -o /dev/null --noproxy '*' -w '%{time_total}' "$url")" \
-                'BEGIN { print a + b * 1000 }')
-        done
-        echo "$total"
-    done | median
-}
-
-stamp_lines() {
-    local line
-    while IFS= read -r line; do
-        printf '%s %s\n' "$EPOCHREALTIME" "$line"
-    done
-}
-
 # One start of a program: prints "start_ms cpu_ms peak_kib rss_kib pss_kib". Runs in the script's own
 # shell (never in a subshell), so that the clean-up knows every process it starts.
 measure() {
@@ -239,12 +203,6 @@ for name in kestrovan bare; do
         "$(col 7)"
 done
 
-# Each kestrovan start is paired with the bare start that follows it, so that both of a pair met
-# much the same machine load; the median of the pairs' ratios is the steadier figure.
-ratios() {
-    awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : c == "cpu" ? $4 : $2) }
-        $1 == "bare" { print k / (c == "cpu" ? $4 : $2) }' "$work_dir/results" | median
-}
 echo
 echo "start ratio kestrovan / bare (median of the $runs pairs):"
 printf '  start_ms %.2f   beyond_http %.2f   cpu_ms %.2f\n' "$(ratios start)" "$(ratios beyond)" "$(ratios cpu)"

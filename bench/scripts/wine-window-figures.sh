@@ -38,6 +38,9 @@ fail() {
     exit 1
 }
 
+# shellcheck source=bench/scripts/figures-lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/figures-lib.sh"
+
 for tool in Xvfb xev xprop curl stdbuf wine wineserver winepath; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
@@ -67,21 +70,6 @@ server_started=0
 export WINEPREFIX=$work_dir/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-
-stop_pid() {
-    local pid=$1
-    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-}
-
-stop_watch() {
-    stop_pid "$xev_pid"
-    stop_pid "$stamp_pid"
-    xev_pid=""
-    stamp_pid=""
-}
 
 cleanup() {
     stop_pid "$app_pid"
@@ -136,30 +124,6 @@ for url in "${start_urls[@]}"; do
     done
     fail "the demo does not answer $url"
 done
-
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-# Sum of the three start-up answers' loopback times in ms (median of 5 rounds).
-http_ms() {
-    local url total
-    for _ in 1 2 3 4 5; do
-        total=0
-        for url in "${start_urls[@]}"; do
-            total=$(awk -v a="$total" -v b="$(curl -s -o /dev/null --noproxy '*' -w '%{time_total}' "$url")" \
-                'BEGIN { print a + b * 1000 }')
-        done
-        echo "$total"
-    done | median
-}
-
-stamp_lines() {
-    local line
-    while IFS= read -r line; do
-        printf '%s %s\n' "$EPOCHREALTIME" "$line"
-    done
-}
 
 # CPU time of all the process's threads in ms.
 cpu_ms() {
@@ -242,12 +206,6 @@ for name in kestrovan bare; do
     printf '%-10s %9.1f %12.1f %9.1f %9d %9d\n' "$name" "$(col 2)" "$beyond" "$(col 4)" "$(col 5)" "$(col 6)"
 done
 
-# Each kestrovan start is paired with the bare start that follows it; the median of the pairs'
-# ratios is the steadier figure.
-ratios() {
-    awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : c == "cpu" ? $4 : c == "peak" ? $5 : $2) }
-        $1 == "bare" { print k / (c == "cpu" ? $4 : c == "peak" ? $5 : $2) }' "$work_dir/results" | median
-}
 echo
 echo "ratio kestrovan / bare (median of the $runs pairs):"
 printf '  start_ms %.2f   beyond_http %.2f   cpu_ms %.2f   peak_kib %.2f\n' "$(ratios start)" "$(ratios beyond)" \

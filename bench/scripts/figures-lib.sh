@@ -1,0 +1,51 @@
+# shellcheck shell=bash disable=SC2154
+# Shared by window-figures.sh and wine-window-figures.sh (sourced): stopping what they start,
+# stamping xev's lines, the loopback answer time of the start-up requests and the medians.
+# Uses the caller's xev_pid, stamp_pid, start_urls and work_dir/results.
+
+stop_pid() {
+    local pid=$1
+    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+}
+
+stop_watch() {
+    stop_pid "$xev_pid"
+    stop_pid "$stamp_pid"
+    xev_pid=""
+    stamp_pid=""
+}
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# The three start-up requests' loopback answer time in ms, the median of 5 rounds.
+http_ms() {
+    local url total
+    for _ in 1 2 3 4 5; do
+        total=0
+        for url in "${start_urls[@]}"; do
+            total=$(awk -v a="$total" -v b="$(curl -s -o /dev/null --noproxy '*' -w '%{time_total}' "$url")" \
+                'BEGIN { print a + b * 1000 }')
+        done
+        echo "$total"
+    done | median
+}
+
+stamp_lines() {
+    local line
+    while IFS= read -r line; do
+        printf '%s %s\n' "$EPOCHREALTIME" "$line"
+    done
+}
+
+# kestrovan / bare for one column (start, beyond: start less the HTTP answers, cpu or peak): each
+# kestrovan start is paired with the bare start that follows it, so that both of a pair met much
+# the same machine load; the median of the pairs' ratios is the steadier figure.
+ratios() {
+    awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : c == "cpu" ? $4 : c == "peak" ? $5 : $2) }
+        $1 == "bare" { print k / (c == "cpu" ? $4 : c == "peak" ? $5 : $2) }' "$work_dir/results" | median
+}
