@@ -1,9 +1,9 @@
 // Kestrovan: starts the window with the platform's adapters and runs its start-up sequence.
 #include "ProgramIdentity.h"
+#include "lookup/SpeedTestJournal.h"
 #include "lookup/SpeedTestSession.h"
 #include "platform/NativePlatform.h"
 #include "platform/qt/QtTranslation.h"
-#include "proxyswitch/SpeedTestJournal.h"
 #include "proxyswitch/SystemProxy.h"
 #include "web/Endpoints.h"
 #include "web/NetworkHttpRequest.h"

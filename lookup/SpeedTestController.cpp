@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace kestrovan {
 namespace {
 
@@ -25,10 +27,10 @@ bool LoadsGoThrough(RegistryReader& registry, const QString& proxy) {
 } // namespace
 
 SpeedTestController::SpeedTestController(QPushButton& Command8, QTimer& Timer5, PageLoader& WebBrowser4,
-                                         SwitchController& proxySwitch, SystemProxy& systemProxy,
+                                         SwitchNotices switchNotices, SystemProxy& systemProxy,
                                          const Endpoints& endpoints, const Services& services,
                                          AppendLog appendLog)
-    : Command8(Command8), Timer5(Timer5), WebBrowser4(WebBrowser4), proxySwitch_(proxySwitch),
+    : Command8(Command8), Timer5(Timer5), WebBrowser4(WebBrowser4), switchNotices_(std::move(switchNotices)),
       endpoints_(endpoints), services_(services), appendLog_(std::move(appendLog)),
       session_(systemProxy, services.journal) {}
 
@@ -51,7 +53,7 @@ void SpeedTestController::Command8_Click(const QString& Text1, const QString& Te
         appendLog_(*refused); // nothing was switched
         return;
     }
-    proxySwitch_.SwitchedBySpeedTest(tested);
+    switchNotices_.switched(tested);
     SpeedTestTicks_ = 0;
     Command8.setEnabled(false);
     Timer5.start();
@@ -61,7 +63,7 @@ void SpeedTestController::Command8_Click(const QString& Text1, const QString& Te
         WebBrowser4.Navigate(endpoints_.LocationResultPage(Text1));
     }
     appendLog_(QStringLiteral("测速开始. 测试IP地址 ") + Text1);
-    proxySwitch_.StopMonitor();
+    switchNotices_.started();
 }
 
 void SpeedTestController::Timer5_Timer() {
@@ -74,7 +76,7 @@ void SpeedTestController::Timer5_Timer() {
     Command8.setEnabled(true);
     appendLog_(QStringLiteral("测速结束,连接时间超过%1秒,连接失败.").arg(kSpeedTestLimit.count()));
     GiveBack();
-    proxySwitch_.StartMonitor();
+    switchNotices_.ended();
 }
 
 void SpeedTestController::WebBrowser4_DocumentComplete(const QString& /*url*/) {
@@ -89,7 +91,7 @@ void SpeedTestController::WebBrowser4_DocumentComplete(const QString& /*url*/) {
     Command8.setEnabled(true);
     Command8.setFocus();
     GiveBack();
-    proxySwitch_.StartMonitor();
+    switchNotices_.ended();
 }
 
 void SpeedTestController::GiveBack() {

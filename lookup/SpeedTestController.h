@@ -5,7 +5,6 @@
 #include "platform/PageLoader.h"
 #include "platform/RegistryReader.h"
 #include "platform/Sleeper.h"
-#include "proxyswitch/SwitchController.h"
 #include "web/Endpoints.h"
 
 #include <QString>
@@ -30,8 +29,15 @@ public:
         Sleeper& sleeper;
         SpeedTestJournal& journal;
     };
+    // What the window's proxy switch hears of the test, wired by the window: the proxy the test
+    // put in force, and when to hold its status line still and let it run again.
+    struct SwitchNotices {
+        std::function<void(const QString& proxy)> switched;
+        std::function<void()> started;
+        std::function<void()> ended;
+    };
     SpeedTestController(QPushButton& Command8, QTimer& Timer5, PageLoader& WebBrowser4,
-                        SwitchController& proxySwitch, SystemProxy& systemProxy, const Endpoints& endpoints,
+                        SwitchNotices switchNotices, SystemProxy& systemProxy, const Endpoints& endpoints,
                         const Services& services, AppendLog appendLog);
 
     void Command8_Click(const QString& Text1, const QString& Text2);
@@ -54,7 +60,7 @@ private:
     QPushButton& Command8;
     QTimer& Timer5;
     PageLoader& WebBrowser4;
-    SwitchController& proxySwitch_;
+    SwitchNotices switchNotices_;
     Endpoints endpoints_;
     Services services_;
     AppendLog appendLog_;

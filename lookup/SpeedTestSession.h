@@ -1,6 +1,6 @@
 #pragma once
 
-#include "proxyswitch/SpeedTestJournal.h"
+#include "lookup/SpeedTestJournal.h"
 #include "proxyswitch/SystemProxy.h"
 
 #include <QString>

@@ -140,8 +140,12 @@ void Frmhome::BuildControllers(const ListCheckSettings& checkSettings) {
                                                       adapters_.registryReader, appendLog);
     locationQuery_ = std::make_unique<LocationQueryController>(*Command3, *WebBrowser3, endpoints_,
                                                                adapters_.http, adapters_.sleeper, appendLog);
+    SwitchController& proxySwitch = *proxySwitch_;
+    const SpeedTestController::SwitchNotices switchNotices{
+        [&proxySwitch](const QString& proxy) { proxySwitch.SwitchedBySpeedTest(proxy); },
+        [&proxySwitch] { proxySwitch.StopMonitor(); }, [&proxySwitch] { proxySwitch.StartMonitor(); }};
     speedTest_ = std::make_unique<SpeedTestController>(
-        *Command8, *Timer5, *WebBrowser4, *proxySwitch_, systemProxy_, endpoints_,
+        *Command8, *Timer5, *WebBrowser4, switchNotices, systemProxy_, endpoints_,
         SpeedTestController::Services{adapters_.registryReader, adapters_.http, adapters_.sleeper,
                                       adapters_.speedTestJournal},
         appendLog);

@@ -3,8 +3,8 @@
 // scripts/test-windows.sh, which names them in KESTROVAN_DEMO_HOME, KESTROVAN_DEMO_LOOKUP and
 // KESTROVAN_TINYPROXY (host:port). Only dialogs, process start and termination are fakes.
 // Also: the end of the Windows session reaches the program's end-request handler.
+#include "lookup/SpeedTestJournal.h"
 #include "platform/NativePlatform.h"
-#include "proxyswitch/SpeedTestJournal.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
 #include "web/NetworkHttpRequest.h"

@@ -1,7 +1,7 @@
 // Export failures that need POSIX file-system controls (permissions that bind, a file-size limit).
+#include "lookup/SpeedTestJournal.h"
 #include "platform/linux/DesktopProxyMemory.h"
 #include "platform/linux/KdeProxyTarget.h"
-#include "proxyswitch/SpeedTestJournal.h"
 #include "tests/support/RunAsNobody.h"
 #include "tests/window/ExportTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "proxyswitch/SpeedTestJournal.h"
+#include "lookup/SpeedTestJournal.h"
 
 #include "platform/RegistryOperations.h"
 #include "platform/qt/WholeFile.h"
