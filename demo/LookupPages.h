@@ -12,6 +12,9 @@ namespace kestrovan {
 // How the demo lookup service answers result pages; tests change it per case.
 struct LookupOptions {
     int resultDelayMs = 0;
+    // The delay only for result pages asked through a proxy (a Via header): a check's direct look
+    // at the service is answered at once.
+    bool delayOnlyProxied = false;
     // Replaces every result page when set (an error page, a page without the marker, ...).
     std::optional<SiteAnswer> resultAnswer;
 };

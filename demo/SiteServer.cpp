@@ -162,7 +162,9 @@ void SiteServer::ServeLookupService(const LookupOptions& options) {
             options.resultAnswer
                 ? *options.resultAnswer
                 : LookupResultAnswer(query.queryItemValue(QStringLiteral("ip"), QUrl::FullyDecoded));
-        answer.delayMs += options.resultDelayMs;
+        if (!options.delayOnlyProxied || request.HasHeader("via")) {
+            answer.delayMs += options.resultDelayMs;
+        }
         return answer;
     });
 }
