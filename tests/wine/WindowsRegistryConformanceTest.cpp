@@ -1,6 +1,6 @@
 // The shared registry behaviour, run against Wine's real registry.
 #include "platform/windows/WindowsRegistry.h"
-#include "tests/registry/RegistryConformanceSuite.h"
+#include "tests/platform/RegistryConformanceSuite.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // order of the calls.
 #include "proxyswitch/KeyPath.h"
 #include "proxyswitch/ModRW_Reg.h"
-#include "tests/registry/RecordingMessageDialog.h"
+#include "tests/proxyswitch/RecordingMessageDialog.h"
 #include "tests/fakes/FakeRegistry.h"
 
 #include <QStringList>

@@ -6,7 +6,7 @@
 #include "platform/linux/DesktopProxyBridge.h"
 #include "platform/linux/GsettingsProxyTarget.h"
 #include "platform/linux/KdeProxyTarget.h"
-#include "tests/bridge/BridgeTestEnvironment.h"
+#include "tests/platform/BridgeTestEnvironment.h"
 #include "tests/support/RunAsNobody.h"
 
 #include <QDir>

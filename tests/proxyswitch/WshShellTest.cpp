@@ -2,7 +2,7 @@
 #include "platform/posix/SqliteRegistry.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "proxyswitch/WshShell.h"
-#include "tests/registry/RecordingMessageDialog.h"
+#include "tests/proxyswitch/RecordingMessageDialog.h"
 
 #include <QTemporaryDir>
 

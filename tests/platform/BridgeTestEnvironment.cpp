@@ -1,4 +1,4 @@
-#include "tests/bridge/BridgeTestEnvironment.h"
+#include "tests/platform/BridgeTestEnvironment.h"
 
 #include <QDir>
 #include <QProcess>

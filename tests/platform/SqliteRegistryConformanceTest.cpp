@@ -1,6 +1,6 @@
 // The shared registry behaviour, run against the SQLite store in a temporary folder.
 #include "platform/posix/SqliteRegistry.h"
-#include "tests/registry/RegistryConformanceSuite.h"
+#include "tests/platform/RegistryConformanceSuite.h"
 
 #include <QTemporaryDir>
 

@@ -3,7 +3,7 @@
 #include "text/AnsiText.h"
 #include "proxyswitch/ModRW_Reg.h"
 #include "proxyswitch/WatchSettings.h"
-#include "tests/registry/RecordingMessageDialog.h"
+#include "tests/proxyswitch/RecordingMessageDialog.h"
 #include "tests/fakes/FakeRegistry.h"
 
 #include <QTemporaryDir>
