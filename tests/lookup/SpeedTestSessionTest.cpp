@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -26,6 +27,7 @@ struct Prior {
     const char* name;
     std::optional<RegValue> server;
     std::optional<RegValue> flag;
+    friend void PrintTo(const Prior& prior, std::ostream* out) { *out << prior.name; }
 };
 
 struct Ending {
@@ -33,6 +35,7 @@ struct Ending {
     bool changedByUser;   // the user switched to 127.0.0.1:3128, off, during the test
     bool died;            // the program died during the test; its next start recovers
     const char16_t* line; // how the line for the log begins; nullptr: no line
+    friend void PrintTo(const Ending& ending, std::ostream* out) { *out << ending.name; }
 };
 
 class SpeedTestSessionEnds : public ::testing::TestWithParam<std::tuple<Prior, Ending>> {
