@@ -455,8 +455,12 @@ TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     EXPECT_EQ(rig.LogSince(logBefore), QStringList({QStringLiteral("测速开始. 测试IP地址 127.0.0.1"),
                                                     QStringLiteral("测速结束,连接时间超过15秒,连接失败.")}));
     EXPECT_EQ(rig.window->SpeedTest().SpeedTestTicks(), 151.0F);
-    ASSERT_EQ(silentProxy.Requests().size(), 1) << "the page went to the proxy under test";
-    EXPECT_EQ(silentProxy.Requests().front().Path(), "/ips.asp");
+    // The page went to the proxy under test (Qt may ask once more on a new connection when one
+    // closes before any answer, which a loaded machine has been seen to cause).
+    ASSERT_FALSE(silentProxy.Requests().empty()) << "the page went to the proxy under test";
+    for (const RecordedRequest& request : silentProxy.Requests()) {
+        EXPECT_EQ(request.Path(), "/ips.asp");
+    }
     EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt);
     EXPECT_TRUE(rig.window->Timer1->isActive());
 }
