@@ -11,10 +11,12 @@ namespace {
 
 class PlainToolTipFilter final : public QObject {
 public:
-    explicit PlainToolTipFilter(QAbstractItemView& view) : QObject(&view), view_(view) {}
+    explicit PlainToolTipFilter(QAbstractItemView& view)
+        : QObject(&view), view_(view), viewport_(view.viewport()) {}
 
+    // Events come while the view is being destroyed too: only a tool tip's asks anything of it.
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != view_.viewport() || event->type() != QEvent::ToolTip) {
+        if (event->type() != QEvent::ToolTip || watched != viewport_) {
             return false;
         }
         const auto* help = static_cast<QHelpEvent*>(event);
@@ -33,6 +35,7 @@ public:
 
 private:
     QAbstractItemView& view_;
+    const QObject* const viewport_; // compared only, never used
 };
 
 } // namespace
