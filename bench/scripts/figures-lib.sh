@@ -49,3 +49,30 @@ ratios() {
     awk -v c="$1" '$1 == "kestrovan" { k = (c == "beyond" ? $2 - $3 : c == "cpu" ? $4 : c == "peak" ? $5 : $2) }
         $1 == "bare" { print k / (c == "cpu" ? $4 : c == "peak" ? $5 : $2) }' "$work_dir/results" | median
 }
+
+# RUNS alternating starts of PROGRAM and BARE, each measured by the caller's measure (which prints
+# "start_ms cpu_ms" and then whole numbers, such as memory figures): a table row for each start,
+# and "name start http cpu ..." a line in work_dir/results for ratios.
+alternate_starts() {
+    local runs=$1 program=$2 bare=$3 run name http start cpu rest value
+    : >"$work_dir/results"
+    for run in $(seq "$runs"); do
+        # Alternating the two spreads any change in machine load over both.
+        for name in kestrovan bare; do
+            if [[ $name == kestrovan ]]; then
+                http=$(http_ms)
+                measure "$program" >"$work_dir/one"
+            else
+                http=0
+                measure "$bare" >"$work_dir/one"
+            fi
+            read -r start cpu rest <"$work_dir/one"
+            printf '%-10s %4d %9.1f %9.2f %9.2f' "$name" "$run" "$start" "$http" "$cpu"
+            for value in $rest; do
+                printf ' %9d' "$value"
+            done
+            printf '\n'
+            echo "$name $start $http $cpu $rest" >>"$work_dir/results"
+        done
+    done
+}

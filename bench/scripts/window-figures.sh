@@ -176,22 +176,7 @@ measure() {
 
 echo "display $DISPLAY, $runs runs each, memory read ${settle} s after the window was mapped" >&2
 printf '%-10s %4s %9s %9s %9s %9s %9s %9s\n' program run start_ms http_ms cpu_ms peak_kib rss_kib pss_kib
-: >"$work_dir/results"
-for run in $(seq "$runs"); do
-    # Alternating the two spreads any change in machine load over both.
-    for name in kestrovan bare; do
-        if [[ $name == kestrovan ]]; then
-            http=$(http_ms)
-            measure "$program_bin" >"$work_dir/one"
-        else
-            http=0
-            measure "$bare_bin" >"$work_dir/one"
-        fi
-        read -r start cpu peak rss pss <"$work_dir/one"
-        printf '%-10s %4d %9.1f %9.2f %9.2f %9d %9d %9d\n' "$name" "$run" "$start" "$http" "$cpu" "$peak" "$rss" "$pss"
-        echo "$name $start $http $cpu $peak $rss $pss" >>"$work_dir/results"
-    done
-done
+alternate_starts "$runs" "$program_bin" "$bare_bin"
 
 echo
 echo "medians over $runs runs (start beyond HTTP = start_ms - http_ms):"

@@ -180,22 +180,7 @@ echo "display $DISPLAY, $runs runs each, memory read ${settle} s after the windo
 measure "$program_exe" >/dev/null
 measure "$bare_exe" >/dev/null
 printf '%-10s %4s %9s %9s %9s %9s %9s\n' program run start_ms http_ms cpu_ms peak_kib rss_kib
-: >"$work_dir/results"
-for run in $(seq "$runs"); do
-    # Alternating the two spreads any change in machine load over both.
-    for name in kestrovan bare; do
-        if [[ $name == kestrovan ]]; then
-            http=$(http_ms)
-            measure "$program_exe" >"$work_dir/one"
-        else
-            http=0
-            measure "$bare_exe" >"$work_dir/one"
-        fi
-        read -r start cpu peak rss <"$work_dir/one"
-        printf '%-10s %4d %9.1f %9.2f %9.1f %9d %9d\n' "$name" "$run" "$start" "$http" "$cpu" "$peak" "$rss"
-        echo "$name $start $http $cpu $peak $rss" >>"$work_dir/results"
-    done
-done
+alternate_starts "$runs" "$program_exe" "$bare_exe"
 
 echo
 echo "medians over $runs runs (start beyond HTTP = start_ms - http_ms):"
