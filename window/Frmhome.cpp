@@ -70,6 +70,13 @@ QTimer* MakeTimer(QObject* parent, const char* name, int intervalMs) {
     return timer;
 }
 
+// The browser controls are children of the window, found by name as its widgets are. The window
+// still owns them: each is deleted before the window, which takes it off its list of children.
+void NameBrowser(PageLoader& browser, const char* name, QObject* window) {
+    browser.setObjectName(QString::fromLatin1(name));
+    browser.setParent(window);
+}
+
 } // namespace
 
 Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QWidget* parent,
@@ -105,6 +112,10 @@ Frmhome::Frmhome(const FrmhomeAdapters& adapters, const Endpoints& endpoints, QW
       systemProxy_(adapters.registry, adapters.registryReader, adapters.internetSettings,
                    adapters.messageDialog) {
     setObjectName(QStringLiteral("Frmhome"));
+    NameBrowser(*WebBrowser1, "WebBrowser1", this);
+    NameBrowser(*WebBrowser2, "WebBrowser2", this);
+    NameBrowser(*WebBrowser3, "WebBrowser3", this);
+    NameBrowser(*WebBrowser4, "WebBrowser4", this);
     setWindowTitle(ProgramIdentity::Title());
     setWindowIcon(QApplication::windowIcon());
     ArrangeControls();

@@ -98,13 +98,14 @@ public:
     // cancels the sign-out, OK ends the program as EndAsConfirmed() does.
     void SessionEnding(QSessionManager& manager);
 
-    const ProxyListController& ProxyList() const { return *proxyList_; }
-    const SwitchController& ProxySwitch() const { return *proxySwitch_; }
-    SpeedTestController& SpeedTest() { return *speedTest_; }
-    const SpeedTestController& SpeedTest() const { return *speedTest_; }
+protected:
+    void closeEvent(QCloseEvent* event) override; // QueryUnload
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
-    // Visible controls (object names equal these member names), made with the window and kept
-    // for its whole life.
+private:
+    // Visible controls (object names equal these member names, which is how tests find them), made
+    // with the window and kept for its whole life.
     QGroupBox* const Frame1;
     QPushButton* const Command1;
     QPushButton* const Command8;
@@ -131,12 +132,6 @@ public:
     const std::unique_ptr<PageLoader> WebBrowser3;
     const std::unique_ptr<PageLoader> WebBrowser4;
 
-protected:
-    void closeEvent(QCloseEvent* event) override; // QueryUnload
-    void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
     void ArrangeControls();
     void BuildControllers(const ListCheckSettings& checkSettings);
     void ConnectHandlers();

@@ -5,6 +5,8 @@
 #include "tests/fakes/FakePageLoader.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeServices.h"
+#include "tests/support/ListPage.h"
+#include "tests/support/WindowDriver.h"
 #include "window/Frmhome.h"
 
 #include <memory>
@@ -51,24 +53,28 @@ struct FrmhomeHarness {
         return window->Form_Load();
     }
 
+    // The window as its user works it.
+    WindowDriver Ui() const { return WindowDriver(*window); }
+
+    // Fills List1 as the user does: a click on Command1 whose list page holds these entries.
+    void FetchList(const QStringList& entries) {
+        http.SetBody(endpoints.ProxyListPage(), QStringLiteral("ok"));
+        Ui().Click("Command1");
+        WebBrowser(1).Complete(endpoints.ProxyListPage(), ProxyListPageText(entries));
+    }
+    // Fetches these entries and clicks the one at row.
+    void SelectEntry(const QStringList& entries, int row) {
+        FetchList(entries);
+        Ui().Select(row);
+    }
+    void SelectEntry(const QString& entry) { SelectEntry(QStringList{entry}, 0); }
+
     FakePageLoader& WebBrowser(int number) const {
         return pageLoaders.Loader(static_cast<std::size_t>(number - 1));
     }
 
-    QStringList Log() const {
-        QStringList lines;
-        for (int i = 0; i < window->List2->count(); ++i) {
-            lines << window->List2->item(i)->text();
-        }
-        return lines;
-    }
-    QStringList Entries() const {
-        QStringList lines;
-        for (int i = 0; i < window->List1->count(); ++i) {
-            lines << window->List1->item(i)->text();
-        }
-        return lines;
-    }
+    QStringList Log() const { return Ui().Lines("List2"); }
+    QStringList Entries() const { return Ui().Lines("List1"); }
 };
 
 } // namespace kestrovan::test

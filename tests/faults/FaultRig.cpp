@@ -7,6 +7,8 @@
 
 #include "tests/faults/FaultRig.h"
 
+#include "tests/support/ListPage.h"
+
 #include "demo/DemoContent.h"
 #include "demo/LookupPages.h"
 
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QRandomGenerator>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -157,10 +160,20 @@ bool RealWebWindow::StartUp() {
     return window->Form_Load();
 }
 
-void RealWebWindow::SelectEntry(const QString& entry) {
-    window->List1->clear();
-    window->List1->addItem(entry);
-    window->List1->setCurrentRow(0);
+bool RealWebWindow::FetchList(const QStringList& entries) {
+    home->SetAnswer(QUrl(endpoints.ProxyListPage()).path(), Answer(200, ProxyListPageText(entries).toUtf8()));
+    const WindowDriver ui = Ui();
+    ui.Click("Command1");
+    WaitFor([&] { return ui.IsEnabled("Command1"); }, 10000);
+    return Entries() == entries;
+}
+
+bool RealWebWindow::SelectEntry(const QString& entry) {
+    if (!FetchList({entry})) {
+        return false;
+    }
+    Ui().Select(0);
+    return true;
 }
 
 void RealWebWindow::SetSystemProxy(const QString& server) {
@@ -178,19 +191,11 @@ std::optional<RegValue> RealWebWindow::Setting(const char* name) {
 }
 
 QStringList RealWebWindow::Log() const {
-    QStringList lines;
-    for (int i = 0; i < window->List2->count(); ++i) {
-        lines << window->List2->item(i)->text();
-    }
-    return lines;
+    return Ui().Lines("List2");
 }
 
 QStringList RealWebWindow::Entries() const {
-    QStringList lines;
-    for (int i = 0; i < window->List1->count(); ++i) {
-        lines << window->List1->item(i)->text();
-    }
-    return lines;
+    return Ui().Lines("List1");
 }
 
 int RealWebWindow::Count(const SiteServer& server, const QByteArray& path) {

@@ -6,6 +6,7 @@
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeServices.h"
+#include "tests/support/WindowDriver.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
@@ -74,8 +75,13 @@ struct RealWebWindow {
     void StopHome() { home.reset(); }
     void StopLookup() { lookup.reset(); }
 
-    // Puts one entry into List1 and selects it, as a click does.
-    void SelectEntry(const QString& entry);
+    // The window as its user works it.
+    WindowDriver Ui() const { return WindowDriver(*window); }
+    // Fills List1 as the user does: the home site serves a list page of these entries and
+    // Command1 fetches it. True when List1 holds them afterwards.
+    [[nodiscard]] bool FetchList(const QStringList& entries);
+    // Fetches a list of this one entry and clicks it.
+    [[nodiscard]] bool SelectEntry(const QString& entry);
     // Sets the system proxy the page loaders go through (off when server is empty).
     void SetSystemProxy(const QString& server);
     std::optional<RegValue> Setting(const char* name);

@@ -2,6 +2,8 @@
 #include "tests/window/WindowTestSupport.h"
 #include "text/AnsiText.h"
 
+#include <QLabel>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,22 +26,22 @@ std::string Dword(std::uint32_t value) {
 
 class SwitchTest : public StartedWindowTest {
 protected:
-    // timeout() is a private signal; invoking it stands for one tick without waiting a second.
-    void Tick() { QMetaObject::invokeMethod(W().Timer1, "timeout", Qt::DirectConnection); }
-    QString Caption() { return W().lblproxymsg->text(); }
+    // One tick of the status monitor without waiting a second.
+    void Tick() { Ui().Tick("Timer1"); }
+    QString Caption() { return Ui().Text("lblproxymsg"); }
 };
 
 TEST_F(SwitchTest, EnableWithoutSelectionOnlyLogs) {
     SelectEntry({QStringLiteral("5.5.5.5:55"), QStringLiteral("no port")}, 0);
-    W().Command5->click();
-    W().List1->setCurrentRow(1); // nothing usable is selected now
+    Ui().Click("Command5");
+    Ui().Select(1); // nothing usable is selected now
     h.registry.ClearCalls();
     h.internetSettings.Reset();
-    W().Command5->click();
+    Ui().Click("Command5");
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")});
     EXPECT_TRUE(h.registry.Calls().empty());
     EXPECT_EQ(h.internetSettings.Notifications(), 0);
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("5.5.5.5:55"));
+    EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("5.5.5.5:55")));
 }
 
 TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
@@ -47,7 +49,7 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
     std::size_t callsAtNotification = 0;
     h.internetSettings.OnNotify([&] { callsAtNotification = h.registry.Calls().size(); });
 
-    W().Command5->click();
+    Ui().Click("Command5");
 
     const std::vector<std::string> expected{kCreateKey, kSetServer, "close 1234",
                                             kCreateKey, kSetFlagOn, "close 1234"};
@@ -55,7 +57,6 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_EQ(callsAtNotification, expected.size()) << "the notification comes last";
     EXPECT_EQ(h.registry.OpenHandles(), 0u);
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:8080"));
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:8080")));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(1)));
     EXPECT_TRUE(NewLog().isEmpty()) << "success is shown by the status line only";
@@ -66,8 +67,7 @@ TEST_F(SwitchTest, EnableWritesServerThenFlagThenNotifiesOnce) {
 
 TEST_F(SwitchTest, EnableWithAnEmptyPortKeepsTheColon) {
     SelectEntry(QStringLiteral("10.0.0.1:"));
-    W().Command5->click();
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:"));
+    Ui().Click("Command5");
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:")));
 }
 
@@ -75,7 +75,7 @@ TEST_F(SwitchTest, FailedServerWriteStillWritesTheFlagAndNotifies) {
     SelectEntry(QStringLiteral("10.0.0.1:8080"));
     h.registry.FailCalls("set", "ProxyServer");
 
-    W().Command5->click();
+    Ui().Click("Command5");
 
     EXPECT_EQ(h.registry.Calls(), (std::vector<std::string>{kCreateKey, kSetServer, "close 1234", kCreateKey,
                                                             kSetFlagOn, "close 1234"}));
@@ -88,12 +88,12 @@ TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
     h.registry.SetString(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer", "10.0.0.1:8080");
     h.registry.SetDword(kHkeyCurrentUser, kSettingsSubKey, "ProxyEnable", 1);
     SelectEntry(QStringLiteral("10.0.0.1:8080"));
-    W().Command5->click();
-    ASSERT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("10.0.0.1:8080"));
+    Ui().Click("Command5");
+    ASSERT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("10.0.0.1:8080")));
     h.registry.ClearCalls();
     h.internetSettings.Reset();
 
-    W().Command6->click();
+    Ui().Click("Command6");
 
     EXPECT_EQ(h.registry.Calls(),
               (std::vector<std::string>{kCreateKey, "delete 1234 ProxyServer", "close 1234", kCreateKey,
@@ -101,14 +101,13 @@ TEST_F(SwitchTest, DisableDeletesTheServerAndClearsTheFlag) {
     EXPECT_EQ(Setting("ProxyServer"), std::nullopt);
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
-    EXPECT_TRUE(W().ProxySwitch().CurrentProxy().isEmpty());
 
     Tick();
     EXPECT_EQ(Caption(), QStringLiteral("代理状态:关闭"));
 }
 
 TEST_F(SwitchTest, DisableWhenAlreadyOffStillWritesTheFlagAndNotifies) {
-    W().Command6->click();
+    Ui().Click("Command6");
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, Dword(0)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
     EXPECT_TRUE(NewLog().isEmpty());
@@ -119,11 +118,10 @@ class HostileEntry : public SwitchTest, public ::testing::WithParamInterface<con
 
 TEST_P(HostileEntry, IsStoredAndShownAsItIs) {
     const QString entry = QString::fromUtf8(GetParam());
-    ASSERT_EQ(W().lblproxymsg->textFormat(), Qt::PlainText);
+    ASSERT_EQ(Ui().Find<QLabel>("lblproxymsg").textFormat(), Qt::PlainText);
     SelectEntry(entry);
-    W().Command5->click();
+    Ui().Click("Command5");
     Tick();
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), entry);
     // The store holds the text in the system's ANSI code page: on a Windows without Chinese in it
     // (Wine's default) the Chinese characters read back as "?", markup and all else unchanged.
     const QString stored = FromAnsi(ToAnsiBytes(entry));

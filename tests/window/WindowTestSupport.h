@@ -31,19 +31,31 @@ protected:
         ASSERT_TRUE(h.StartUp());
         h.window->show();
         h.registry.ClearCalls();
+        Rebaseline();
+    }
+
+    // From here on NewLog() and NewUrls() report only what comes after.
+    void Rebaseline() {
         startupHttpCalls = h.http.Calls().size();
-        startupLogLines = h.window->List2->count();
+        startupLogLines = static_cast<int>(h.Log().size());
     }
 
     Frmhome& W() { return *h.window; }
 
-    // Puts entries into List1 as a finished fetch would and selects the one at row.
+    WindowDriver Ui() const { return h.Ui(); }
+
+    // Fetches a list of these entries and clicks the one at row; what the fetch logged and asked
+    // is not counted as new.
     void SelectEntry(const QStringList& entries, int row) {
-        W().List1->clear();
-        W().List1->addItems(entries);
-        W().List1->setCurrentRow(row);
+        h.SelectEntry(entries, row);
+        Rebaseline();
     }
     void SelectEntry(const QString& entry) { SelectEntry(QStringList{entry}, 0); }
+    // Fetches a list of these entries without selecting one; not counted as new either.
+    void FetchList(const QStringList& entries) {
+        h.FetchList(entries);
+        Rebaseline();
+    }
 
     // Log lines added since start-up.
     QStringList NewLog() const { return h.Log().mid(startupLogLines); }
