@@ -107,6 +107,9 @@ int main(int argc, char** argv) {
          QStringLiteral("Also run a proxy that answers CONNECT with TLS of its own, with a certificate "
                         "of another CA (0: none)."),
          QStringLiteral("port"), QStringLiteral("0")},
+        {QStringLiteral("proxy-list"),
+         QStringLiteral("The entries of the proxy list, separated by commas (default: the demo's seven)."),
+         QStringLiteral("entries"), DemoContent::DefaultProxyEntries().join(u',')},
         {QStringLiteral("slow-proxy-delay-ms"),
          QStringLiteral("How long the slow proxy waits before forwarding."), QStringLiteral("ms"),
          QStringLiteral("3000")},
@@ -140,7 +143,8 @@ int main(int argc, char** argv) {
     }
 
     SiteServer home;
-    home.ServeHomeSite(DemoContent());
+    home.ServeHomeSite(
+        DemoContent(parser.value(QStringLiteral("proxy-list")).split(u',', Qt::SkipEmptyParts)));
     SiteAnswer versionFile;
     versionFile.body = parser.value(QStringLiteral("version-text")).toUtf8().left(64);
     versionFile.contentType = "text/plain";

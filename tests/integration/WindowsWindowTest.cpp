@@ -7,6 +7,7 @@
 #include "platform/NativePlatform.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
+#include "tests/support/WindowDriver.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
@@ -15,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QListWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -57,11 +57,7 @@ protected:
     std::optional<RegValue> Read(const char* name) {
         return platform->registryReader->ReadValue(kHkeyCurrentUser, kSettings, name);
     }
-    QString LastLog() const { return window->List2->item(window->List2->count() - 1)->text(); }
-    void Select(int row) {
-        const QRect rect = window->List1->visualItemRect(window->List1->item(row));
-        QTest::mouseClick(window->List1->viewport(), Qt::LeftButton, {}, rect.center());
-    }
+    QString LastLog() const { return WindowDriver(*window).Lines("List2").constLast(); }
 
     std::unique_ptr<NativePlatform> platform = CreateNativePlatform();
     NetworkHttpRequestFactory http;
@@ -79,38 +75,41 @@ protected:
 TEST_F(WindowsWindow, FetchEnableSpeedTestAndLocationQuery) {
     ASSERT_TRUE(window->Form_Load());
     window->show();
+    const WindowDriver ui(*window);
 
-    window->Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return window->Command1->isEnabled(); }, 20000)) << "fetch never ended";
-    ASSERT_EQ(window->List1->count(), 7);
-    const QString first = window->List1->item(0)->text();
+    // The demo's list: a port where nothing listens, then the tinyproxy.
+    ui.Click("Command1");
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command1"); }, 20000)) << "fetch never ended";
+    const QStringList entries = ui.Lines("List1");
+    ASSERT_EQ(entries.size(), 2);
+    ASSERT_EQ(entries[1], proxy);
+    const QString first = entries[0];
 
-    Select(0);
-    window->Command5->click();
+    ui.Select(0);
+    ui.Click("Command5");
     EXPECT_EQ(Read("ProxyServer"), RegValue(first.toStdString()));
     EXPECT_EQ(Read("ProxyEnable"), RegValue(std::uint32_t{1}));
     const QString status = QStringLiteral("代理状态:启用 ") + first;
-    EXPECT_TRUE(WaitFor([&] { return window->lblproxymsg->text() == status; }, 3000))
-        << window->lblproxymsg->text().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return ui.Text("lblproxymsg") == status; }, 3000))
+        << ui.Text("lblproxymsg").toStdString();
 
     // The speed test goes through the real proxy and gives the prior setting back.
-    window->List1->addItem(proxy);
-    Select(window->List1->count() - 1);
-    window->Command8->click();
-    ASSERT_FALSE(window->Command8->isEnabled()) << "the probe must have answered";
+    ui.Select(1);
+    ui.Click("Command8");
+    ASSERT_FALSE(ui.IsEnabled("Command8")) << "the probe must have answered";
     EXPECT_EQ(Read("ProxyServer"), RegValue(proxy.toStdString()));
-    ASSERT_TRUE(WaitFor([&] { return window->Command8->isEnabled(); }, 20000)) << "speed test never ended";
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command8"); }, 20000)) << "speed test never ended";
     EXPECT_TRUE(LastLog().startsWith(QStringLiteral("测速结束,延时:"))) << LastLog().toStdString();
     EXPECT_EQ(Read("ProxyServer"), RegValue(first.toStdString()));
     EXPECT_EQ(Read("ProxyEnable"), RegValue(std::uint32_t{1}));
 
     // The result page is GBK; the code-page decoder reads it. The proxy in force is the first
     // entry, which nothing serves: the query goes direct once the proxy is off.
-    window->Command6->click();
+    ui.Click("Command6");
     EXPECT_EQ(Read("ProxyEnable"), RegValue(std::uint32_t{0}));
-    window->Command3->click();
-    ASSERT_FALSE(window->Command3->isEnabled()) << "the probe must have answered";
-    ASSERT_TRUE(WaitFor([&] { return window->Command3->isEnabled(); }, 20000)) << "query never ended";
+    ui.Click("Command3");
+    ASSERT_FALSE(ui.IsEnabled("Command3")) << "the probe must have answered";
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command3"); }, 20000)) << "query never ended";
     EXPECT_EQ(LastLog(), QStringLiteral("查询结束,归属:本机地址 (回环)"));
 }
 
