@@ -28,7 +28,7 @@ const char* const kExportToNames[] = {"FileInReadOnlyFolder", "DevNull", "PipeWi
 class ExportTargets : public ExportTest, public ::testing::WithParamInterface<ExportTo> {};
 
 TEST_P(ExportTargets, WriteWhatIsThereWithoutReplacingIt) {
-    W().List1->addItems(kThreeEntries);
+    FetchList(kThreeEntries);
     const QByteArray exported = kThreeEntries.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
     QString path = Target();
     QFile reader;
@@ -54,7 +54,7 @@ TEST_P(ExportTargets, WriteWhatIsThereWithoutReplacingIt) {
         break;
     }
     h.saveDialog.QueueAnswer(path);
-    W().Command2->click();
+    Ui().Click("Command2");
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const bool fails = GetParam() == ExportTo::PipeWithoutReader;
@@ -124,9 +124,9 @@ const ShortWriteCase kShortWrites[] = {
          for (int i = 0; i < 500; ++i) {
              entries << QStringLiteral("10.0.%1.%2:8080").arg(i / 250).arg(i % 250);
          }
-         h.window->List1->addItems(entries);
+         h.FetchList(entries);
          h.saveDialog.QueueAnswer(path);
-         h.window->Command2->click();
+         h.Ui().Click("Command2");
          return !h.Log().contains(kExportFailed);
      }},
     {"ExportInPlace", "proxies.txt",

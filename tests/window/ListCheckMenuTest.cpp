@@ -33,8 +33,16 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
     ASSERT_TRUE(h.StartUp());
     Frmhome& w = *h.window;
     w.show();
-    w.List1->addItems({refusing, QStringLiteral("not an entry"), working});
-    w.List1->setCurrentRow(0);
+    const WindowDriver ui = h.Ui();
+    // The list is fetched as the user does, through this window's own browser control (the
+    // harness's numbering still counts the loaders of the window it replaced).
+    h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
+    ui.Click("Command1");
+    dynamic_cast<FakePageLoader&>(ui.Browser("WebBrowser1"))
+        .Complete(h.endpoints.ProxyListPage(),
+                  ProxyListPageText({refusing, QStringLiteral("not an entry"), working}));
+    ui.Select(0);
+    auto& list = ui.Find<QListWidget>("List1");
     auto* menu = w.findChild<QMenu*>(QStringLiteral("List1Menu"));
     ASSERT_NE(menu, nullptr);
     const auto enabled = [&] {
@@ -44,16 +52,16 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
         }
         return states;
     };
-    w.List1->setFocus();
-    QTest::keyClick(w.List1, Qt::Key_F10, Qt::ShiftModifier);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
     EXPECT_EQ(enabled(), QStringLiteral("10011"));
     menu->actions()[0]->trigger();
     menu->hide();
-    QTest::keyClick(w.List1, Qt::Key_Menu);
+    QTest::keyClick(&list, Qt::Key_Menu);
     EXPECT_EQ(enabled(), QStringLiteral("00111"));
     menu->hide();
-    const int logLines = w.List2->count();
+    const auto logLines = h.Log().size();
 
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return h.Log().constLast().startsWith(QStringLiteral("检测结束")); }, 20'000));
@@ -63,17 +71,19 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
                            QStringLiteral("HTTPS测试地址没有应答,本次未检测HTTPS."),
                            QStringLiteral("检测结束,共3个,可用1个,支持HTTPS的0个.")}));
     EXPECT_EQ(h.Entries(), (QStringList{working, refusing, QStringLiteral("not an entry")}));
-    EXPECT_TRUE(w.List1->item(0)->toolTip().contains(
+    EXPECT_TRUE(list.item(0)->toolTip().contains(
         QRegularExpression(QStringLiteral("^延时:0\\.[34]秒 HTTPS:未检测$"))))
-        << w.List1->item(0)->toolTip().toStdString();
-    EXPECT_EQ(w.List1->item(1)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("连接被拒绝"));
-    EXPECT_EQ(w.List1->item(2)->toolTip(), QStringLiteral("代理格式错误"));
-    EXPECT_NE(w.List1->item(1)->foreground(), w.List1->item(0)->foreground());
+        << list.item(0)->toolTip().toStdString();
+    EXPECT_EQ(list.item(1)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("连接被拒绝"));
+    EXPECT_EQ(list.item(2)->toolTip(), QStringLiteral("代理格式错误"));
+    EXPECT_NE(list.item(1)->foreground(), list.item(0)->foreground());
     // The selected entry moved with its text: the switch and the speed test still name it.
-    EXPECT_EQ(w.List1->currentItem()->text(), refusing);
-    EXPECT_EQ(w.ProxyList().Text1() + u':' + w.ProxyList().Text2(), refusing);
+    EXPECT_EQ(h.Entries().value(ui.CurrentRow("List1")), refusing);
+    ui.Click("Command5");
+    EXPECT_EQ(h.registry.Raw(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer"),
+              std::make_pair(kRegSz, refusing.toStdString()));
 
-    QTest::keyClick(w.List1, Qt::Key_Menu);
+    QTest::keyClick(&list, Qt::Key_Menu);
     EXPECT_EQ(enabled(), QStringLiteral("11011"));
     menu->actions()[1]->trigger();
     EXPECT_EQ(h.Entries(), QStringList{working});

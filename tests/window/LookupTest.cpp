@@ -29,16 +29,16 @@ protected:
     void StartQuery(const QString& ip = QStringLiteral("1.2.3.4")) {
         SelectEntry(ip + QStringLiteral(":80"));
         h.http.SetBody(h.endpoints.IpsProbe(), QStringLiteral("ok"));
-        W().Command3->click();
-        ASSERT_FALSE(W().Command3->isEnabled());
+        Ui().Click("Command3");
+        ASSERT_FALSE(Ui().IsEnabled("Command3"));
     }
 };
 
 TEST_F(LocationQueryTest, WithoutSelectionOnlyAsksForOne) {
-    W().Command3->click();
+    Ui().Click("Command3");
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("您未选择需要查询归属的IP地址，请选择！")});
     EXPECT_TRUE(NewUrls().isEmpty()) << "no probe";
-    EXPECT_TRUE(W().Command3->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command3"));
 }
 
 TEST_F(LocationQueryTest, SilentServiceLeavesTheQueryIdle) {
@@ -46,11 +46,11 @@ TEST_F(LocationQueryTest, SilentServiceLeavesTheQueryIdle) {
     h.http.Fail(h.endpoints.IpsProbe());
     const qsizetype navigationsBefore = h.WebBrowser(3).Navigations().size();
 
-    W().Command3->click();
+    Ui().Click("Command3");
 
     EXPECT_EQ(NewUrls(), QStringList{kLookupBase + QStringLiteral("/ips.asp")});
     EXPECT_EQ(NewLog(), QStringList{kProbeFailed});
-    EXPECT_TRUE(W().Command3->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command3"));
     EXPECT_EQ(h.WebBrowser(3).Navigations().size(), navigationsBefore);
 }
 
@@ -62,12 +62,12 @@ TEST_F(LocationQueryTest, ResultPageGivesTheTextBetweenTheMarkers) {
     h.WebBrowser(3).Complete(ResultUrl(QStringLiteral("1.2.3.4")),
                              ResultPageText(QStringLiteral(" 广东省深圳市 电信\n")));
 
-    EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
+    EXPECT_EQ(NewPauses(), std::vector<int>{2000});
     EXPECT_EQ(NewLog(), (QStringList{QStringLiteral("归属查询中......"),
                                      QStringLiteral("查询结束,归属: 广东省深圳市 电信\n")}));
     EXPECT_EQ(h.WebBrowser(3).Navigations().last(), kBlank);
-    EXPECT_TRUE(W().Command3->isEnabled());
-    EXPECT_EQ(W().focusWidget(), W().Command3);
+    EXPECT_TRUE(Ui().IsEnabled("Command3"));
+    EXPECT_TRUE(Ui().HasFocus("Command3"));
 
     // The blank page that follows is ignored.
     h.WebBrowser(3).Complete(kBlank, QString());
@@ -82,7 +82,7 @@ TEST_F(LocationQueryTest, HostileIpCannotChangeTheAddress) {
     // The encoded address is the one recognised as the result page.
     h.WebBrowser(3).Complete(expected, QStringLiteral("Bad Request"));
     EXPECT_EQ(NewLog().last(), QStringLiteral("查询失败,未找到归属信息."));
-    EXPECT_TRUE(W().Command3->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command3"));
 }
 
 TEST_F(LocationQueryTest, OrdinaryHostNamesStayUnchanged) {
@@ -112,14 +112,14 @@ TEST_P(QueryCompletion, EndsTheQueryOnlyForTheResultPage) {
     switch (c.outcome) {
     case Outcome::Ignored:
         EXPECT_EQ(log.size(), 1);
-        EXPECT_FALSE(W().Command3->isEnabled());
-        EXPECT_TRUE(h.sleeper.Pauses().empty());
+        EXPECT_FALSE(Ui().IsEnabled("Command3"));
+        EXPECT_TRUE(NewPauses().empty());
         break;
     case Outcome::Failed:
         EXPECT_EQ(log, (QStringList{QStringLiteral("归属查询中......"),
                                     QStringLiteral("查询失败,未找到归属信息.")}));
-        EXPECT_TRUE(W().Command3->isEnabled());
-        EXPECT_TRUE(h.sleeper.Pauses().empty());
+        EXPECT_TRUE(Ui().IsEnabled("Command3"));
+        EXPECT_TRUE(NewPauses().empty());
         break;
     case Outcome::Found:
         ASSERT_EQ(log.size(), 2);
@@ -129,8 +129,8 @@ TEST_P(QueryCompletion, EndsTheQueryOnlyForTheResultPage) {
         EXPECT_TRUE(std::all_of(log[1].begin(), log[1].end(), [](QChar c) {
             return c == u'\n' || c.category() != QChar::Other_Control;
         })) << log[1].toStdString();
-        EXPECT_TRUE(W().Command3->isEnabled());
-        EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
+        EXPECT_TRUE(Ui().IsEnabled("Command3"));
+        EXPECT_EQ(NewPauses(), std::vector<int>{2000});
         break;
     }
 }
@@ -169,7 +169,7 @@ TEST_F(LocationQueryTest, CompletionWhileIdleIsIgnored) {
     h.WebBrowser(3).Complete(ResultUrl(QStringLiteral("1.2.3.4")), QStringLiteral("error"));
     EXPECT_TRUE(NewLog().isEmpty());
     EXPECT_TRUE(h.sleeper.Pauses().empty());
-    EXPECT_TRUE(W().Command3->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command3"));
 }
 
 // --- speed test
@@ -178,63 +178,59 @@ const QString kTimedOut = QStringLiteral("测速结束,连接时间超过15秒,�
 
 class SpeedTestTest : public StartedWindowTest {
 protected:
-    void Ticks(int count) {
-        for (int i = 0; i < count; ++i) {
-            QMetaObject::invokeMethod(W().Timer5, "timeout", Qt::DirectConnection);
-        }
-    }
+    void Ticks(int count) { Ui().Tick("Timer5", count); }
     QString ResultUrl() const { return kLookupBase + QStringLiteral("/ips.asp?ip=1.2.3.4&action=2"); }
     // Selects 1.2.3.4:8080, answers the probe and starts the test.
     void StartTest() {
         SelectEntry(QStringLiteral("1.2.3.4:8080"));
+        StartSelected();
+    }
+    void StartSelected() {
         h.http.SetBody(h.endpoints.CityProbe(), QStringLiteral("ok"));
-        W().Command8->click();
-        ASSERT_FALSE(W().Command8->isEnabled());
+        Ui().Click("Command8");
+        ASSERT_FALSE(Ui().IsEnabled("Command8"));
     }
     void CompleteResultPage() {
         h.WebBrowser(4).Complete(ResultUrl(), ResultPageText(QStringLiteral("北京")));
     }
 
     void ExpectIdleAfterTest() {
-        EXPECT_TRUE(W().Command8->isEnabled());
-        EXPECT_FALSE(W().Timer5->isActive());
-        EXPECT_TRUE(W().Timer1->isActive());
-        EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("1.2.3.4:8080"));
+        EXPECT_TRUE(Ui().IsEnabled("Command8"));
+        EXPECT_FALSE(Ui().IsRunning("Timer5"));
+        EXPECT_TRUE(Ui().IsRunning("Timer1"));
         EXPECT_EQ(h.WebBrowser(4).Navigations().last(), kBlank);
     }
 };
 
 TEST_F(SpeedTestTest, WithoutSelectionOnlyAsksForOne) {
-    W().Command8->click();
+    Ui().Click("Command8");
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("您未选择需要测试的IP地址，请选择！")});
     EXPECT_TRUE(NewUrls().isEmpty());
     EXPECT_TRUE(h.registry.Calls().empty());
-    EXPECT_TRUE(W().Command8->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command8"));
 }
 
 TEST_F(SpeedTestTest, SilentServiceNamesTheIpAndSwitchesNothing) {
     SelectEntry(QStringLiteral("1.2.3.4:8080"));
     h.http.Fail(h.endpoints.CityProbe());
-    W().Command8->click();
+    Ui().Click("Command8");
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("连接服务器失败,请稍候重试. 1.2.3.4")});
     EXPECT_TRUE(h.registry.Calls().empty());
     EXPECT_EQ(h.internetSettings.Notifications(), 0);
-    EXPECT_TRUE(W().Command8->isEnabled());
-    EXPECT_FALSE(W().Timer5->isActive());
-    EXPECT_TRUE(W().Timer1->isActive());
-    EXPECT_TRUE(W().ProxySwitch().CurrentProxy().isEmpty());
+    EXPECT_TRUE(Ui().IsEnabled("Command8"));
+    EXPECT_FALSE(Ui().IsRunning("Timer5"));
+    EXPECT_TRUE(Ui().IsRunning("Timer1"));
+    EXPECT_EQ(Setting("ProxyServer"), std::nullopt);
 }
 
 TEST_F(SpeedTestTest, StartSwitchesToTheTestedProxyAndPausesTheMonitor) {
     StartTest();
     EXPECT_EQ(NewUrls(), QStringList{kLookupBase + QStringLiteral("/ip2city.asp")});
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("1.2.3.4:8080"));
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("1.2.3.4:8080")));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, std::string("\x01\0\0\0", 4)));
     EXPECT_EQ(h.internetSettings.Notifications(), 1);
-    EXPECT_TRUE(W().Timer5->isActive());
-    EXPECT_FALSE(W().Timer1->isActive());
-    EXPECT_EQ(W().SpeedTest().SpeedTestTicks(), 0.0f);
+    EXPECT_TRUE(Ui().IsRunning("Timer5"));
+    EXPECT_FALSE(Ui().IsRunning("Timer1"));
     EXPECT_EQ(h.WebBrowser(4).Navigations().last(), ResultUrl());
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("测速开始. 测试IP地址 1.2.3.4")});
 }
@@ -243,8 +239,8 @@ TEST_F(SpeedTestTest, The151stTickEndsTheTestAsFailed) {
     StartTest();
     QWidget* focusBefore = W().focusWidget();
     Ticks(150);
-    EXPECT_FALSE(W().Command8->isEnabled()) << "150 ticks are still within the limit";
-    EXPECT_TRUE(W().Timer5->isActive());
+    EXPECT_FALSE(Ui().IsEnabled("Command8")) << "150 ticks are still within the limit";
+    EXPECT_TRUE(Ui().IsRunning("Timer5"));
     EXPECT_EQ(NewLog().size(), 1);
 
     Ticks(1);
@@ -253,7 +249,7 @@ TEST_F(SpeedTestTest, The151stTickEndsTheTestAsFailed) {
     EXPECT_EQ(NewLog().size(), 2);
     ExpectIdleAfterTest();
     EXPECT_EQ(W().focusWidget(), focusBefore) << "a failed test does not move the focus";
-    EXPECT_TRUE(h.sleeper.Pauses().empty());
+    EXPECT_TRUE(NewPauses().empty());
 }
 
 struct DelayCase {
@@ -266,19 +262,15 @@ class SpeedTestDelay : public SpeedTestTest, public ::testing::WithParamInterfac
 TEST_P(SpeedTestDelay, CompletedPageReportsTheTicksAsSeconds) {
     StartTest();
     Ticks(GetParam().ticks);
-    int ticksDuringPause = -1;
-    h.sleeper.OnSleep([&](int) {
-        ticksDuringPause = static_cast<int>(W().SpeedTest().SpeedTestTicks());
-        EXPECT_FALSE(W().Timer5->isActive()) << "counting stops before the pause";
-    });
+    h.sleeper.OnSleep(
+        [&](int) { EXPECT_FALSE(Ui().IsRunning("Timer5")) << "counting stops before the pause"; });
 
     CompleteResultPage();
 
-    EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
-    EXPECT_EQ(ticksDuringPause, GetParam().ticks);
+    EXPECT_EQ(NewPauses(), std::vector<int>{2000});
     EXPECT_EQ(NewLog().last(), QString::fromUtf8(GetParam().line));
     ExpectIdleAfterTest();
-    EXPECT_EQ(W().focusWidget(), W().Command8);
+    EXPECT_TRUE(Ui().HasFocus("Command8"));
 }
 
 INSTANTIATE_TEST_SUITE_P(SpeedTest, SpeedTestDelay,
@@ -292,8 +284,8 @@ TEST_F(SpeedTestTest, PagesWithoutTheMarkerLeaveTheCountRunning) {
     Ticks(10);
     h.WebBrowser(4).Complete(ResultUrl(), QStringLiteral("Proxy Error: connection refused"));
     h.WebBrowser(4).Complete(kBlank, std::nullopt);
-    EXPECT_FALSE(W().Command8->isEnabled());
-    EXPECT_TRUE(W().Timer5->isActive());
+    EXPECT_FALSE(Ui().IsEnabled("Command8"));
+    EXPECT_TRUE(Ui().IsRunning("Timer5"));
     Ticks(13);
     CompleteResultPage();
     EXPECT_EQ(NewLog().last(), QStringLiteral("测速结束,延时:2.3秒"));
@@ -305,7 +297,7 @@ TEST_F(SpeedTestTest, ResultPageAfterTheEndIsIgnored) {
     const QStringList log = NewLog();
     CompleteResultPage();
     EXPECT_EQ(NewLog(), log);
-    EXPECT_TRUE(h.sleeper.Pauses().empty());
+    EXPECT_TRUE(NewPauses().empty());
 }
 
 // --- the user's proxy setting is given back at either end of a test
@@ -392,7 +384,6 @@ TEST_P(SpeedTestRestore, LeavesTheSettingAsItWasBeforeTheTest) {
     EXPECT_EQ(Setting("ProxyServer"), Raw(prior.server));
     EXPECT_EQ(Setting("ProxyEnable"), Raw(prior.flag));
     EXPECT_EQ(h.internetSettings.Notifications(), notificationsBeforeEnd + 1);
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), QStringLiteral("1.2.3.4:8080"));
     if (end == TestEnd::Completed || end == TestEnd::TimedOut) {
         ExpectIdleAfterTest();
         // A late result page of the ended test restores nothing again.
@@ -419,16 +410,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SpeedTestTest, StartNestedInTheProbeWaitKeepsTheUsersSetting) {
     h.registry.SetString(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer", "5.6.7.8:3128");
     h.registry.SetDword(kHkeyCurrentUser, kSettingsSubKey, "ProxyEnable", 1);
+    SelectEntry(QStringLiteral("1.2.3.4:8080"));
     bool clickedAgain = false;
     h.http.OnSend([&](const QString&) {
         if (!clickedAgain) {
             clickedAgain = true;
             // A second press while the first start still waits for its probe.
-            QTimer::singleShot(0, h.window.get(), [this] { W().Command8->click(); });
+            QTimer::singleShot(0, h.window.get(), [this] { Ui().Click("Command8"); });
         }
     });
 
-    StartTest();
+    StartSelected();
     ASSERT_TRUE(clickedAgain);
     EXPECT_EQ(NewLog().count(QStringLiteral("测速开始. 测试IP地址 1.2.3.4")), 2);
 
@@ -444,14 +436,14 @@ TEST_F(SpeedTestTest, CancelledCloseLeavesTheTestRunning) {
     h.registry.ClearCalls();
     W().close();
     EXPECT_TRUE(h.registry.Calls().empty());
-    EXPECT_FALSE(W().Command8->isEnabled());
-    EXPECT_TRUE(W().Timer5->isActive());
+    EXPECT_FALSE(Ui().IsEnabled("Command8"));
+    EXPECT_TRUE(Ui().IsRunning("Timer5"));
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("1.2.3.4:8080")));
 }
 
 TEST_F(SpeedTestTest, CloseWithOkWithoutATestTouchesNothing) {
     SelectEntry(QStringLiteral("1.2.3.4:8080"));
-    W().Command5->click();
+    Ui().Click("Command5");
     h.registry.ClearCalls();
     h.messageDialog.QueueAnswer(MessageAnswer::Ok);
     W().close();
@@ -464,9 +456,9 @@ TEST_F(SpeedTestTest, SecondTestRecordsTheSettingAfreshAfterTheFirstEnded) {
     CompleteResultPage();
     // The user switches to a proxy of their own between two tests.
     SelectEntry(QStringLiteral("9.9.9.9:99"));
-    W().Command5->click();
+    Ui().Click("Command5");
     SelectEntry(QStringLiteral("1.2.3.4:8080"));
-    W().Command8->click();
+    Ui().Click("Command8");
     Ticks(151);
     EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("9.9.9.9:99")));
     EXPECT_EQ(Setting("ProxyEnable"), std::make_pair(kRegDword, std::string("\x01\0\0\0", 4)));

@@ -17,63 +17,64 @@ namespace {
 const QString kFetching = QStringLiteral("代理获取中......");
 const QString kNoList = QStringLiteral("代理获取失败,未找到代理列表.");
 const QString kBlank = QStringLiteral("about:blank");
+const QString kNothingSelected = QStringLiteral("代理启用失败,您未选择代理服务器.");
 
 // --- fetch
 
 using FetchTest = StartedWindowTest;
 
 TEST_F(FetchTest, SilentHomeSiteLogsTheFailureAndKeepsTheOldList) {
-    W().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:80")});
+    FetchList({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:80")});
     h.http.Fail(h.endpoints.ProxyListPage());
     const qsizetype navigationsBefore = h.WebBrowser(1).Navigations().size();
 
-    W().Command1->click();
+    Ui().Click("Command1");
 
     EXPECT_EQ(NewUrls(), QStringList{kHomeBase + QStringLiteral("/kestrovan.htm")});
     EXPECT_EQ(NewLog(), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
     EXPECT_EQ(h.Entries(), (QStringList{"1.1.1.1:80", "2.2.2.2:80"}));
-    EXPECT_TRUE(W().Command1->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command1"));
     EXPECT_EQ(h.WebBrowser(1).Navigations().size(), navigationsBefore);
 }
 
 TEST_F(FetchTest, ListPageWithEntriesIsParsedAfterThePause) {
-    W().List1->addItems({QStringLiteral("old:1")});
+    FetchList({QStringLiteral("old:1")});
     // Any answer counts, an error text included.
     h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("503 Service Unavailable"));
 
-    W().Command1->click();
+    Ui().Click("Command1");
 
     EXPECT_EQ(h.Entries(), QStringList{});
-    EXPECT_FALSE(W().Command1->isEnabled());
+    EXPECT_FALSE(Ui().IsEnabled("Command1"));
     EXPECT_EQ(h.WebBrowser(1).Navigations().last(), h.endpoints.ProxyListPage());
     EXPECT_EQ(NewLog(), QStringList{kFetching});
 
     int entriesDuringPause = -1;
-    h.sleeper.OnSleep([&](int) { entriesDuringPause = W().List1->count(); });
+    h.sleeper.OnSleep([&](int) { entriesDuringPause = static_cast<int>(h.Entries().size()); });
     h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), kThreeEntryPage);
 
-    EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
+    EXPECT_EQ(NewPauses(), std::vector<int>{2000});
     EXPECT_EQ(entriesDuringPause, 0) << "the pause comes before the parse";
     EXPECT_EQ(h.Entries(), kThreeEntries);
     EXPECT_EQ(NewLog(), (QStringList{kFetching, QStringLiteral("代理获取结束,已成功获取3个. ")}));
-    EXPECT_EQ(W().List2->currentRow(), W().List2->count() - 1);
+    EXPECT_EQ(Ui().CurrentRow("List2"), h.Log().size() - 1);
     EXPECT_EQ(h.WebBrowser(1).Navigations().last(), kBlank);
-    EXPECT_TRUE(W().Command1->isEnabled());
-    EXPECT_EQ(W().focusWidget(), W().Command1);
+    EXPECT_TRUE(Ui().IsEnabled("Command1"));
+    EXPECT_TRUE(Ui().HasFocus("Command1"));
 
     // The blank page that follows starts nothing.
     h.WebBrowser(1).Complete(kBlank, QString());
     EXPECT_EQ(NewLog().size(), 2);
-    EXPECT_EQ(h.sleeper.Pauses().size(), 1u);
+    EXPECT_EQ(NewPauses().size(), 1u);
 }
 
 TEST_F(FetchTest, ANewFetchKeepsTheSelectedProxy) {
     SelectEntry(QStringLiteral("9.9.9.9:3128"));
     h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
-    W().Command1->click();
+    Ui().Click("Command1");
     h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), kThreeEntryPage);
-    EXPECT_EQ(W().ProxyList().Text1(), QStringLiteral("9.9.9.9"));
-    EXPECT_EQ(W().ProxyList().Text2(), QStringLiteral("3128"));
+    Ui().Click("Command5");
+    EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, std::string("9.9.9.9:3128")));
 }
 
 // A completion of WebBrowser1 while a fetch is pending.
@@ -91,26 +92,26 @@ class FetchCompletion : public StartedWindowTest, public ::testing::WithParamInt
 TEST_P(FetchCompletion, EndsTheFetchOnlyForTheListPage) {
     const CompletionCase& c = GetParam();
     h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
-    W().Command1->click();
-    ASSERT_FALSE(W().Command1->isEnabled());
+    Ui().Click("Command1");
+    ASSERT_FALSE(Ui().IsEnabled("Command1"));
 
     h.WebBrowser(1).Complete(c.listPageUrl ? h.endpoints.ProxyListPage() : kBlank, c.body);
 
     switch (c.outcome) {
     case Outcome::Ignored:
         EXPECT_EQ(NewLog(), QStringList{kFetching});
-        EXPECT_FALSE(W().Command1->isEnabled());
+        EXPECT_FALSE(Ui().IsEnabled("Command1"));
         EXPECT_TRUE(h.sleeper.Pauses().empty());
         break;
     case Outcome::Failed:
         EXPECT_EQ(NewLog(), (QStringList{kFetching, kNoList}));
-        EXPECT_TRUE(W().Command1->isEnabled());
+        EXPECT_TRUE(Ui().IsEnabled("Command1"));
         EXPECT_EQ(h.Entries(), QStringList{});
         EXPECT_TRUE(h.sleeper.Pauses().empty()) << "no list, no pause";
         break;
     case Outcome::Parsed:
         EXPECT_EQ(NewLog().size(), 2);
-        EXPECT_TRUE(W().Command1->isEnabled());
+        EXPECT_TRUE(Ui().IsEnabled("Command1"));
         EXPECT_EQ(h.sleeper.Pauses(), std::vector<int>{2000});
         break;
     }
@@ -130,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FetchTest, ListPageWithoutListWhileIdleIsIgnored) {
     h.WebBrowser(1).Complete(h.endpoints.ProxyListPage(), QStringLiteral("nothing here"));
     EXPECT_TRUE(NewLog().isEmpty());
-    EXPECT_TRUE(W().Command1->isEnabled());
+    EXPECT_TRUE(Ui().IsEnabled("Command1"));
 }
 
 // --- selection
@@ -144,29 +145,34 @@ struct SelectionCase {
 
 class Selection : public StartedWindowTest, public ::testing::WithParamInterface<SelectionCase> {
 protected:
+    // The old entry is selected first: a later selection replaces it whole.
     void SetUp() override {
         StartedWindowTest::SetUp();
-        W().List1->addItems({QStringLiteral("old host:old port"), GetParam().entry});
-        W().List1->setCurrentRow(0);
-        W().List1->clearSelection();
+        SelectEntry({QStringLiteral("old host:old port"), GetParam().entry}, 0);
     }
-    void Check() const {
-        EXPECT_EQ(h.window->ProxyList().Text1(), GetParam().host);
-        EXPECT_EQ(h.window->ProxyList().Text2(), GetParam().port);
+    // 启用代理 switches to host:port; with no host nothing is selected.
+    void Check() {
+        Ui().Click("Command5");
+        const SelectionCase& c = GetParam();
+        if (c.host.isEmpty()) {
+            EXPECT_EQ(NewLog(), QStringList{kNothingSelected});
+            EXPECT_EQ(Setting("ProxyServer"), std::nullopt);
+        } else {
+            EXPECT_EQ(Setting("ProxyServer"), std::make_pair(kRegSz, (c.host + u':' + c.port).toStdString()));
+        }
     }
 };
 
 TEST_P(Selection, ByMouseClick) {
-    QListWidget* list = W().List1;
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-    ASSERT_EQ(list->currentRow(), 1);
+    Ui().Select(1);
+    ASSERT_EQ(Ui().CurrentRow("List1"), 1);
     Check();
 }
 
 TEST_P(Selection, ByKeyboard) {
-    W().List1->setCurrentRow(0);
-    QTest::keyClick(W().List1, Qt::Key_Down);
-    ASSERT_EQ(W().List1->currentRow(), 1);
+    ASSERT_EQ(Ui().CurrentRow("List1"), 0);
+    QTest::keyClick(&Ui().Find<QListWidget>("List1"), Qt::Key_Down);
+    ASSERT_EQ(Ui().CurrentRow("List1"), 1);
     Check();
 }
 
@@ -194,23 +200,26 @@ struct KeysCase {
 class KeyboardSelection : public StartedWindowTest, public ::testing::WithParamInterface<KeysCase> {};
 
 TEST_P(KeyboardSelection, TabChoosesNothingAndTheFirstMoveKeySelects) {
-    W().List1->addItems(
+    FetchList(
         {QStringLiteral("10.0.0.1:8080"), QStringLiteral("10.0.0.2:3128"), QStringLiteral("10.0.0.3:80")});
     W().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
-    W().Command4->setFocus();
-    QTest::keyClick(W().Command4, Qt::Key_Tab);
-    ASSERT_TRUE(W().List1->hasFocus());
+    QWidget& exit = Ui().Find("Command4");
+    exit.setFocus();
+    QTest::keyClick(&exit, Qt::Key_Tab);
+    ASSERT_TRUE(Ui().HasFocus("List1"));
     for (const Qt::Key key : GetParam().keys) {
-        QTest::keyClick(W().List1, key);
+        QTest::keyClick(&Ui().Find("List1"), key);
     }
-    W().Command5->setFocus();
-    QTest::keyClick(W().Command5, GetParam().press,
+    QWidget& enable = Ui().Find("Command5");
+    enable.setFocus();
+    QTest::keyClick(&enable, GetParam().press,
                     GetParam().press == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    EXPECT_EQ(W().ProxySwitch().CurrentProxy(), GetParam().enabled);
-    EXPECT_EQ(NewLog(), GetParam().enabled.isEmpty()
-                            ? QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")}
-                            : QStringList{});
+    const QString& enabled = GetParam().enabled;
+    EXPECT_EQ(Setting("ProxyServer"),
+              enabled.isEmpty() ? std::nullopt
+                                : std::make_optional(std::make_pair(kRegSz, enabled.toStdString())));
+    EXPECT_EQ(NewLog(), enabled.isEmpty() ? QStringList{kNothingSelected} : QStringList{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -226,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- export
 
 TEST_F(ExportTest, DialogAsksForAPlainNameWithTheOverwritePrompt) {
-    W().Command2->click();
+    Ui().Click("Command2");
     ASSERT_EQ(h.saveDialog.Shown().size(), 1u);
     const SaveDialogOptions& options = h.saveDialog.Shown()[0];
     EXPECT_EQ(options.title, QStringLiteral("保存代理"));
@@ -235,9 +244,9 @@ TEST_F(ExportTest, DialogAsksForAPlainNameWithTheOverwritePrompt) {
 }
 
 TEST_F(ExportTest, CancelWritesNothingAndSaysNothing) {
-    W().List1->addItems(kThreeEntries);
+    FetchList(kThreeEntries);
     h.saveDialog.QueueAnswer(std::nullopt);
-    W().Command2->click();
+    Ui().Click("Command2");
     EXPECT_TRUE(DirEntries().isEmpty());
     EXPECT_TRUE(NewLog().isEmpty());
 }
@@ -251,12 +260,12 @@ struct ExportCase {
 class ExportBytes : public ExportTest, public ::testing::WithParamInterface<ExportCase> {};
 
 TEST_P(ExportBytes, ReplaceTheWholeFile) {
-    W().List1->addItems(GetParam().entries);
+    FetchList(GetParam().entries);
     // A longer old file: nothing of it may survive behind the new text.
     WriteFile(Target(QStringLiteral("list.doc")), QByteArray(4096, 'x'));
     h.saveDialog.QueueAnswer(Target(QStringLiteral("list.doc")));
 
-    W().Command2->click();
+    Ui().Click("Command2");
 
     EXPECT_EQ(ReadAll(Target(QStringLiteral("list.doc"))), GetParam().bytes);
     EXPECT_EQ(DirEntries(), QStringList{QStringLiteral("list.doc")}) << "no name of its own, no leftovers";
@@ -274,16 +283,16 @@ INSTANTIATE_TEST_SUITE_P(Export, ExportBytes,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExportTest, NewFileIsCreated) {
-    W().List1->addItems({QStringLiteral("1.2.3.4:80")});
+    FetchList({QStringLiteral("1.2.3.4:80")});
     h.saveDialog.QueueAnswer(Target());
-    W().Command2->click();
+    Ui().Click("Command2");
     EXPECT_EQ(ReadAll(Target()), QByteArray("1.2.3.4:80\r\n"));
 }
 
 TEST_F(ExportTest, DirectoryThatDoesNotExistIsReported) {
-    W().List1->addItems(kThreeEntries);
+    FetchList(kThreeEntries);
     h.saveDialog.QueueAnswer(dir.filePath(QStringLiteral("missing/proxies.txt")));
-    W().Command2->click();
+    Ui().Click("Command2");
     EXPECT_EQ(NewLog(), QStringList{kExportFailed});
     EXPECT_TRUE(DirEntries().isEmpty());
 }

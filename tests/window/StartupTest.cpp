@@ -48,7 +48,7 @@ TEST_P(LookupServiceDown, EndsAfterTheErrorBoxWithoutAskingTheHomeSite) {
     EXPECT_EQ(h.terminator.Ends(), 1);
     EXPECT_EQ(h.http.Urls(), QStringList{h.endpoints.CityProbe()});
     EXPECT_TRUE(h.processStarter.Opened().isEmpty());
-    EXPECT_EQ(h.window->List2->count(), 0);
+    EXPECT_TRUE(h.Log().isEmpty());
     EXPECT_FALSE(h.window->isVisible());
 }
 
@@ -145,16 +145,16 @@ TEST_F(StartupFixture, MatchingVersionFillsTheWindowAndLogsOneLine) {
     EXPECT_EQ(h.terminator.Ends(), 0);
     EXPECT_TRUE(h.processStarter.Opened().isEmpty());
     EXPECT_EQ(h.Log(), QStringList{QStringLiteral("程序初始化成功......")});
-    EXPECT_EQ(h.window->List2->currentRow(), 0);
-    EXPECT_EQ(h.window->List1->count(), 0);
-    EXPECT_TRUE(h.window->Timer1->isActive());
+    EXPECT_EQ(h.Ui().CurrentRow("List2"), 0);
+    EXPECT_TRUE(h.Entries().isEmpty());
+    EXPECT_TRUE(h.Ui().IsRunning("Timer1"));
 
-    EXPECT_EQ(h.window->lbltitle->text(), QStringLiteral("名称 【Tolvaren】"));
-    EXPECT_EQ(h.window->lblversion->text(), QStringLiteral("版本 1.5.0"));
-    EXPECT_EQ(h.window->lblmsg1[0]->text(), QStringLiteral("功能 获取最新且有效的代理服务器."));
-    EXPECT_EQ(h.window->lblmsg1[1]->text(), QStringLiteral("设计 Marrowfen"));
-    EXPECT_EQ(h.window->lblmsg1[2]->text(), QStringLiteral("发布 Marrowfen Ostrelund"));
-    EXPECT_EQ(h.window->lblmsg1[3]->text(), QStringLiteral("主页 ") + kHomeBase);
+    EXPECT_EQ(h.Ui().Text("lbltitle"), QStringLiteral("名称 【Tolvaren】"));
+    EXPECT_EQ(h.Ui().Text("lblversion"), QStringLiteral("版本 1.5.0"));
+    EXPECT_EQ(h.Ui().Text("lblmsg1_0"), QStringLiteral("功能 获取最新且有效的代理服务器."));
+    EXPECT_EQ(h.Ui().Text("lblmsg1_1"), QStringLiteral("设计 Marrowfen"));
+    EXPECT_EQ(h.Ui().Text("lblmsg1_2"), QStringLiteral("发布 Marrowfen Ostrelund"));
+    EXPECT_EQ(h.Ui().Text("lblmsg1_3"), QStringLiteral("主页 ") + kHomeBase);
 }
 
 TEST_F(StartupFixture, BrowsersGetTheirFirstPagesBeforeAnyRequest) {

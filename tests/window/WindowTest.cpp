@@ -56,13 +56,14 @@ TEST(FrmhomeDesign, ControlsCarryTheirNamesAndCaptions) {
     }
     EXPECT_EQ(w.windowTitle(), QStringLiteral("【Tolvaren】"));
     EXPECT_EQ(w.objectName(), QStringLiteral("Frmhome"));
-    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List1")), w.List1);
-    EXPECT_EQ(w.findChild<QListWidget*>(QStringLiteral("List2")), w.List2);
+    EXPECT_NE(w.findChild<QListWidget*>(QStringLiteral("List1")), nullptr);
+    EXPECT_NE(w.findChild<QListWidget*>(QStringLiteral("List2")), nullptr);
     // Buttons sit in the controls frame, the log in the messages frame.
-    EXPECT_EQ(w.Command4->parentWidget(), w.Frame1);
-    EXPECT_EQ(w.List1->parentWidget(), w.Frame1);
-    EXPECT_EQ(w.List2->parentWidget(), w.Frame3);
-    EXPECT_EQ(w.lblproxymsg->parentWidget(), w.Frame2);
+    const WindowDriver ui = h.Ui();
+    EXPECT_EQ(ui.Find("Command4").parentWidget(), &ui.Find("Frame1"));
+    EXPECT_EQ(ui.Find("List1").parentWidget(), &ui.Find("Frame1"));
+    EXPECT_EQ(ui.Find("List2").parentWidget(), &ui.Find("Frame3"));
+    EXPECT_EQ(ui.Find("lblproxymsg").parentWidget(), &ui.Find("Frame2"));
     // No label is left to guess whether its text is markup.
     for (const QLabel* label : w.findChildren<QLabel*>()) {
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
@@ -72,28 +73,29 @@ TEST(FrmhomeDesign, ControlsCarryTheirNamesAndCaptions) {
 TEST_F(StartedWindowTest, ListToolTipsShowMarkupAsText) {
     SelectEntry(QStringLiteral("1.2.3.4:80"));
     const QString markup = QStringLiteral("<font size=6 color=red>已启用</font>");
-    W().List1->item(0)->setToolTip(markup);
-    const QPoint at = W().List1->visualItemRect(W().List1->item(0)).center();
-    QHelpEvent help(QEvent::ToolTip, at, W().List1->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(W().List1->viewport(), &help);
+    auto& list = Ui().Find<QListWidget>("List1");
+    list.item(0)->setToolTip(markup);
+    const QPoint at = list.visualItemRect(list.item(0)).center();
+    QHelpEvent help(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.viewport(), &help);
     EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("&gt;已启用&lt;/font&gt;")))
         << QToolTip::text().toStdString();
     EXPECT_FALSE(QToolTip::text().contains(QStringLiteral("<font")));
-    EXPECT_EQ(W().List1->item(0)->toolTip(), markup);
+    EXPECT_EQ(list.item(0)->toolTip(), markup);
     QToolTip::hideText();
 }
 
 TEST(FrmhomeDesign, TabGoesThroughTheButtonsThenTheTwoLists) {
     FrmhomeHarness h;
-    const Frmhome& w = *h.window;
+    QWidget* const first = &h.Ui().Find("Command1");
     QStringList order;
-    QWidget* widget = w.Command1;
+    QWidget* widget = first;
     do {
         if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->window() == h.window.get()) {
             order << widget->objectName();
         }
         widget = widget->nextInFocusChain();
-    } while (widget != w.Command1 && order.size() < 50);
+    } while (widget != first && order.size() < 50);
     const QStringList expected{"Command1", "Command8", "Command3", "Command2", "Command5",
                                "Command6", "Command4", "List1",    "List2"};
     EXPECT_EQ(order, expected);
@@ -101,24 +103,28 @@ TEST(FrmhomeDesign, TabGoesThroughTheButtonsThenTheTwoLists) {
 
 TEST(FrmhomeDesign, StartsIdleWithTheMonitorRunning) {
     FrmhomeHarness h;
-    const Frmhome& w = *h.window;
-    for (const QPushButton* button :
-         {w.Command1, w.Command2, w.Command3, w.Command4, w.Command5, w.Command6, w.Command8}) {
-        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    const WindowDriver ui = h.Ui();
+    for (const char* button :
+         {"Command1", "Command2", "Command3", "Command4", "Command5", "Command6", "Command8"}) {
+        EXPECT_TRUE(ui.IsEnabled(button)) << button;
     }
-    EXPECT_TRUE(w.Timer1->isActive());
-    EXPECT_EQ(w.Timer1->interval(), 1000);
-    EXPECT_FALSE(w.Timer5->isActive());
-    EXPECT_EQ(w.Timer5->interval(), 100);
-    EXPECT_EQ(w.Timer5->timerType(), Qt::PreciseTimer);
-    EXPECT_TRUE(w.ProxyList().Text1().isEmpty());
-    EXPECT_TRUE(w.ProxyList().Text2().isEmpty());
-    EXPECT_TRUE(w.ProxySwitch().CurrentProxy().isEmpty());
-    EXPECT_EQ(w.SpeedTest().SpeedTestTicks(), 0.0f);
-    EXPECT_EQ(w.List1->count(), 0);
-    EXPECT_EQ(w.List2->count(), 0);
-    EXPECT_EQ(w.List1->selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_FALSE(w.List1->isSortingEnabled());
+    EXPECT_TRUE(ui.IsRunning("Timer1"));
+    EXPECT_EQ(ui.Find<QTimer>("Timer1").interval(), 1000);
+    EXPECT_FALSE(ui.IsRunning("Timer5"));
+    EXPECT_EQ(ui.Find<QTimer>("Timer5").interval(), 100);
+    EXPECT_EQ(ui.Find<QTimer>("Timer5").timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(h.Entries().isEmpty());
+    EXPECT_TRUE(h.Log().isEmpty());
+    EXPECT_EQ(ui.Find<QListWidget>("List1").selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(ui.Find<QListWidget>("List1").isSortingEnabled());
+    // No proxy is selected or switched to, and the speed-test count starts from nothing: 150
+    // ticks stay within the limit.
+    EXPECT_TRUE(h.registry.Calls().empty());
+    ui.Click("Command5");
+    EXPECT_EQ(h.Log(), QStringList{QStringLiteral("代理启用失败,您未选择代理服务器.")});
+    EXPECT_TRUE(h.registry.Calls().empty());
+    ui.Tick("Timer5", 150);
+    EXPECT_EQ(h.Log().size(), 1);
 }
 
 TEST(FrmhomeDesign, KeepsItsDesignSize) {
@@ -141,16 +147,19 @@ TEST(MessageLog, NewLineIsSelectedEvenWhenTheUserPickedAnOlderOne) {
     w.show();
     w.AppendLog(QStringLiteral("first"));
     w.AppendLog(QStringLiteral("second"));
-    EXPECT_EQ(w.List2->currentRow(), 1);
+    const WindowDriver ui = h.Ui();
+    EXPECT_EQ(ui.CurrentRow("List2"), 1);
 
-    w.List2->setCurrentRow(0);
+    ui.Select(0, "List2");
+    ASSERT_EQ(ui.CurrentRow("List2"), 0);
     w.AppendLog(QStringLiteral("third "));
 
     EXPECT_EQ(h.Log(), (QStringList{"first", "second", "third "}))
         << "lines are kept exactly, blanks included";
-    EXPECT_EQ(w.List2->currentRow(), 2);
-    ASSERT_EQ(w.List2->selectedItems().size(), 1);
-    EXPECT_EQ(w.List2->selectedItems().first()->text(), QStringLiteral("third "));
+    EXPECT_EQ(ui.CurrentRow("List2"), 2);
+    const auto selected = ui.Find<QListWidget>("List2").selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first()->text(), QStringLiteral("third "));
 }
 
 TEST(MessageLog, RepeatedLinesStaySeparate) {
@@ -159,7 +168,7 @@ TEST(MessageLog, RepeatedLinesStaySeparate) {
         h.window->AppendLog(QStringLiteral("same"));
     }
     EXPECT_EQ(h.Log(), (QStringList{"same", "same", "same"}));
-    EXPECT_EQ(h.window->List2->currentRow(), 2);
+    EXPECT_EQ(h.Ui().CurrentRow("List2"), 2);
 }
 
 // --- closing: every request asks; Cancel leaves all as it was, OK ends once
@@ -176,14 +185,13 @@ class CloseConfirmation : public StartedWindowTest, public ::testing::WithParamI
 
 TEST_P(CloseConfirmation, AsksAndEndsOnlyOnOk) {
     const CloseCase& c = GetParam();
-    W().List1->addItems({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:8080")});
-    W().List1->setCurrentRow(1);
+    SelectEntry({QStringLiteral("1.1.1.1:80"), QStringLiteral("2.2.2.2:8080")}, 1);
     const QStringList entriesBefore = h.Entries();
     const QStringList logBefore = h.Log();
     h.messageDialog.QueueAnswer(c.answer);
 
     if (c.source == CloseSource::ExitButton) {
-        W().Command4->click();
+        Ui().Click("Command4");
     } else {
         W().close();
     }
@@ -202,8 +210,8 @@ TEST_P(CloseConfirmation, AsksAndEndsOnlyOnOk) {
         EXPECT_EQ(h.terminator.Ends(), 0);
         EXPECT_TRUE(W().isVisible());
         EXPECT_EQ(h.Entries(), entriesBefore);
-        EXPECT_EQ(W().List1->currentRow(), 1);
-        EXPECT_TRUE(W().Timer1->isActive());
+        EXPECT_EQ(Ui().CurrentRow("List1"), 1);
+        EXPECT_TRUE(Ui().IsRunning("Timer1"));
     }
 }
 
@@ -218,9 +226,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StartedWindowTest, CancelledCloseCanBeAskedAgain) {
     h.messageDialog.QueueAnswer(MessageAnswer::Cancel);
     h.messageDialog.QueueAnswer(MessageAnswer::Ok);
-    W().Command4->click();
+    Ui().Click("Command4");
     EXPECT_EQ(h.terminator.Ends(), 0);
-    W().Command4->click();
+    Ui().Click("Command4");
     EXPECT_EQ(h.messageDialog.Shown().size(), 2u);
     EXPECT_EQ(h.terminator.Ends(), 1);
 }

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrovan::test {
 
@@ -34,10 +36,11 @@ protected:
         Rebaseline();
     }
 
-    // From here on NewLog() and NewUrls() report only what comes after.
+    // From here on NewLog(), NewUrls() and NewPauses() report only what comes after.
     void Rebaseline() {
         startupHttpCalls = h.http.Calls().size();
         startupLogLines = static_cast<int>(h.Log().size());
+        startupPauses = h.sleeper.Pauses().size();
     }
 
     Frmhome& W() { return *h.window; }
@@ -61,6 +64,11 @@ protected:
     QStringList NewLog() const { return h.Log().mid(startupLogLines); }
     // Addresses asked since start-up.
     QStringList NewUrls() const { return h.http.Urls().mid(startupHttpCalls); }
+    // Pauses taken since start-up.
+    std::vector<int> NewPauses() const {
+        const std::vector<int>& all = h.sleeper.Pauses();
+        return {all.begin() + static_cast<std::ptrdiff_t>(startupPauses), all.end()};
+    }
 
     std::optional<std::pair<std::uint32_t, std::string>> Setting(const std::string& name) const {
         return h.registry.Raw(kHkeyCurrentUser, kSettingsSubKey, name);
@@ -69,6 +77,7 @@ protected:
     FrmhomeHarness h;
     qsizetype startupHttpCalls = 0;
     int startupLogLines = 0;
+    std::size_t startupPauses = 0;
 };
 
 } // namespace kestrovan::test
