@@ -4,8 +4,6 @@
 
 #include <QStringList>
 
-#include <vector>
-
 namespace kestrovan::test {
 
 // A browser control whose loads complete when the test says so.
@@ -13,7 +11,7 @@ class FakePageLoader final : public PageLoader {
 public:
     FakePageLoader() = default;
     // journal: shared by the loaders of one window, so that tests see the order across them.
-    FakePageLoader(QStringList* journal, int number) : journal_(journal), number_(number) {}
+    explicit FakePageLoader(QStringList* journal) : journal_(journal) {}
 
     void Navigate(const QString& url) override {
         navigations_ << url;
@@ -36,12 +34,11 @@ public:
 private:
     void Note(const QString& what) {
         if (journal_ != nullptr) {
-            *journal_ << QStringLiteral("WebBrowser%1 %2").arg(number_).arg(what);
+            *journal_ << objectName() + u' ' + what; // the window names its browser controls
         }
     }
 
     QStringList* journal_ = nullptr;
-    int number_ = 0;
     QStringList navigations_;
     std::optional<QString> body_ = QString();
 };
@@ -51,18 +48,13 @@ public:
     FakePageLoaderFactory() = default;
 
     std::unique_ptr<PageLoader> CreatePageLoader() override {
-        auto loader = std::make_unique<FakePageLoader>(&journal_, static_cast<int>(created_.size()) + 1);
-        created_.push_back(loader.get());
-        return loader;
+        return std::make_unique<FakePageLoader>(&journal_);
     }
     // "WebBrowser<n> navigate <url>" in call order, across all loaders.
     const QStringList& Journal() const { return journal_; }
-    // The loaders in creation order: WebBrowser1 to WebBrowser4.
-    FakePageLoader& Loader(std::size_t index) const { return *created_.at(index); }
 
 private:
     QStringList journal_;
-    std::vector<FakePageLoader*> created_;
 };
 
 } // namespace kestrovan::test

@@ -69,8 +69,10 @@ struct FrmhomeHarness {
     }
     void SelectEntry(const QString& entry) { SelectEntry(QStringList{entry}, 0); }
 
+    // The current window's browser control WebBrowser<number>.
     FakePageLoader& WebBrowser(int number) const {
-        return pageLoaders.Loader(static_cast<std::size_t>(number - 1));
+        const QByteArray name = "WebBrowser" + QByteArray::number(number);
+        return dynamic_cast<FakePageLoader&>(Ui().Browser(name.constData()));
     }
 
     QStringList Log() const { return Ui().Lines("List2"); }

@@ -34,13 +34,7 @@ TEST(ListCheckMenuTest, CheckSortsByVerdictKeepsTheSelectionAndRemovesTheFailed)
     Frmhome& w = *h.window;
     w.show();
     const WindowDriver ui = h.Ui();
-    // The list is fetched as the user does, through this window's own browser control (the
-    // harness's numbering still counts the loaders of the window it replaced).
-    h.http.SetBody(h.endpoints.ProxyListPage(), QStringLiteral("ok"));
-    ui.Click("Command1");
-    dynamic_cast<FakePageLoader&>(ui.Browser("WebBrowser1"))
-        .Complete(h.endpoints.ProxyListPage(),
-                  ProxyListPageText({refusing, QStringLiteral("not an entry"), working}));
+    h.FetchList({refusing, QStringLiteral("not an entry"), working});
     ui.Select(0);
     auto& list = ui.Find<QListWidget>("List1");
     auto* menu = w.findChild<QMenu*>(QStringLiteral("List1Menu"));
