@@ -9,7 +9,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
