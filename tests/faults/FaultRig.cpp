@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QListWidget>
 #include <QRandomGenerator>
 #include <QUrl>
 

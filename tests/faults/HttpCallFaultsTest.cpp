@@ -8,7 +8,6 @@
 #include "tests/web/NetTestSupport.h"
 
 #include <QElapsedTimer>
-#include <QListWidget>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +184,7 @@ public:
         if (!StartsInLoad()) {
             ASSERT_TRUE(rig.window->Form_Load());
             rig.window->show();
+            ASSERT_NO_FATAL_FAILURE(FillList());
         }
         Measure();
     }
@@ -204,6 +204,24 @@ private:
     }
     bool Fails() const {
         return TheCall() == Call::VersionFile ? !GetParam().fault.matchesVersion : !GetParam().fault.answers;
+    }
+
+    // The list the call works on, fetched while the home site is still sound.
+    void FillList() {
+        switch (TheCall()) {
+        case Call::ListProbe:
+            ASSERT_TRUE(rig.FetchList({QStringLiteral("kept:1")}));
+            rig.home->ClearRequests(); // the fill's own probe and page load are not the call's
+            break;
+        case Call::IpsProbe:
+            ASSERT_TRUE(rig.SelectEntry(kTestedIp + QStringLiteral(":8080")));
+            break;
+        case Call::SpeedProbe:
+            ASSERT_TRUE(rig.SelectEntry(kTestedIp + QStringLiteral(":%1").arg(ClosedLoopbackPort())));
+            break;
+        default:
+            break;
+        }
     }
 
     void InstallFault() {
@@ -268,16 +286,13 @@ private:
         case Call::VersionFile:
             return rig.window->Form_Load();
         case Call::ListProbe:
-            rig.window->List1->addItem(QStringLiteral("kept:1"));
-            rig.window->Command1->click();
+            rig.Ui().Click("Command1");
             return true;
         case Call::IpsProbe:
-            rig.SelectEntry(kTestedIp + QStringLiteral(":8080"));
-            rig.window->Command3->click();
+            rig.Ui().Click("Command3");
             return true;
         case Call::SpeedProbe:
-            rig.SelectEntry(kTestedIp + QStringLiteral(":%1").arg(ClosedLoopbackPort()));
-            rig.window->Command8->click();
+            rig.Ui().Click("Command8");
             return true;
         }
         return false;
@@ -322,10 +337,10 @@ private:
     }
 
     void ExpectListProbeOutcome() {
-        Frmhome& w = *rig.window;
+        const WindowDriver ui = rig.Ui();
         if (Fails()) {
             EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
-            EXPECT_TRUE(w.Command1->isEnabled());
+            EXPECT_TRUE(ui.IsEnabled("Command1"));
             EXPECT_EQ(rig.Entries(), QStringList{QStringLiteral("kept:1")});
             if (rig.home) {
                 EXPECT_EQ(RealWebWindow::Count(*rig.home, "/kestrovan.htm"),
@@ -334,19 +349,19 @@ private:
             }
             return;
         }
-        EXPECT_FALSE(w.Command1->isEnabled());
+        EXPECT_FALSE(ui.IsEnabled("Command1"));
         EXPECT_TRUE(rig.Entries().isEmpty());
         EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("代理获取中......")});
-        ASSERT_TRUE(WaitFor([&] { return w.Command1->isEnabled(); }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command1"); }, 10000));
         EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取结束,已成功获取7个. "));
         EXPECT_EQ(rig.Entries().size(), 7);
     }
 
     void ExpectIpsProbeOutcome() {
-        Frmhome& w = *rig.window;
+        const WindowDriver ui = rig.Ui();
         if (Fails()) {
             EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
-            EXPECT_TRUE(w.Command3->isEnabled());
+            EXPECT_TRUE(ui.IsEnabled("Command3"));
             if (rig.lookup) {
                 // Qt sends an idempotent request a second time when the first connection closes
                 // without a word; both are probes.
@@ -356,25 +371,25 @@ private:
             }
             return;
         }
-        EXPECT_FALSE(w.Command3->isEnabled());
+        EXPECT_FALSE(ui.IsEnabled("Command3"));
         EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("归属查询中......")});
-        ASSERT_TRUE(WaitFor([&] { return w.Command3->isEnabled(); }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command3"); }, 10000));
         EXPECT_TRUE(rig.LogSince(logBefore).value(1).startsWith(QStringLiteral("查询结束,归属:")));
     }
 
     void ExpectSpeedProbeOutcome() {
-        Frmhome& w = *rig.window;
+        const WindowDriver ui = rig.Ui();
         if (Fails()) {
             EXPECT_EQ(rig.LogSince(logBefore),
                       QStringList{QStringLiteral("连接服务器失败,请稍候重试. ") + kTestedIp});
-            EXPECT_TRUE(w.Command8->isEnabled());
-            EXPECT_FALSE(w.Timer5->isActive());
-            EXPECT_TRUE(w.Timer1->isActive());
+            EXPECT_TRUE(ui.IsEnabled("Command8"));
+            EXPECT_FALSE(ui.IsRunning("Timer5"));
+            EXPECT_TRUE(ui.IsRunning("Timer1"));
             EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt) << "nothing was switched";
             return;
         }
-        EXPECT_FALSE(w.Command8->isEnabled());
-        EXPECT_TRUE(w.Timer5->isActive());
+        EXPECT_FALSE(ui.IsEnabled("Command8"));
+        EXPECT_TRUE(ui.IsRunning("Timer5"));
         EXPECT_EQ(rig.LogSince(logBefore), QStringList{QStringLiteral("测速开始. 测试IP地址 ") + kTestedIp});
         EXPECT_EQ(rig.Setting("ProxyEnable"), RegValue(std::uint32_t{1}));
     }
@@ -382,7 +397,7 @@ private:
     void Measure() {
         const HttpFault& fault = GetParam().fault;
         InstallFault();
-        logBefore = rig.window->List2->count();
+        logBefore = static_cast<int>(rig.Log().size());
         ResetPeakMemory();
         const qint64 residentBefore = ResidentKiB();
         Heartbeat heartbeat;

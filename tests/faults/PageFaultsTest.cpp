@@ -10,7 +10,6 @@
 #include "web/PageLoadLimits.h"
 
 #include <QElapsedTimer>
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -153,18 +152,21 @@ protected:
         ASSERT_TRUE(rig.StartUp());
         rig.window->show();
         resultUrl = rig.endpoints.LocationResultPage(kTestedIp);
+        // The entry is fetched from the home site before anything breaks the way there.
         switch (GetParam().page) {
         case Page::ProxyList:
             InstallListFault();
             break;
         case Page::LookupResult:
+            ASSERT_TRUE(rig.SelectEntry(kTestedIp + QStringLiteral(":8080")));
             InstallResultFault();
             break;
         case Page::ThroughProxy:
-            InstallProxyFault();
+            ASSERT_NO_FATAL_FAILURE(InstallProxyFault());
+            ASSERT_TRUE(rig.SelectEntry(proxyEntry));
             break;
         }
-        logBefore = rig.window->List2->count();
+        logBefore = static_cast<int>(rig.Log().size());
     }
 
     Fault TheFault() const { return GetParam().fault; }
@@ -231,40 +233,25 @@ protected:
     }
 
     void Start() {
-        Frmhome& w = *rig.window;
-        switch (GetParam().page) {
-        case Page::ProxyList:
-            w.Command1->click();
-            ASSERT_FALSE(w.Command1->isEnabled()) << "the probe must have answered";
-            break;
-        case Page::LookupResult:
-            rig.SelectEntry(kTestedIp + QStringLiteral(":8080"));
-            w.Command3->click();
-            ASSERT_FALSE(w.Command3->isEnabled()) << "the probe must have answered";
-            break;
-        case Page::ThroughProxy:
-            rig.SelectEntry(proxyEntry);
-            w.Command8->click();
-            ASSERT_FALSE(w.Command8->isEnabled()) << "the probe must have answered";
-            break;
-        }
+        rig.Ui().Click(Button());
+        ASSERT_FALSE(rig.Ui().IsEnabled(Button())) << "the probe must have answered";
     }
 
-    QPushButton* Button() const {
+    const char* Button() const {
         switch (GetParam().page) {
         case Page::ProxyList:
-            return rig.window->Command1;
+            return "Command1";
         case Page::LookupResult:
-            return rig.window->Command3;
+            return "Command3";
         case Page::ThroughProxy:
-            return rig.window->Command8;
+            return "Command8";
         }
-        return nullptr;
+        return "";
     }
 
     // The speed test only ends at its 151st tick: once the failed load has shown (or, for a load
     // that never ends, after a while), the count is moved on to just before the limit.
-    void HurryTheSpeedTest(QSignalSpy& completions) {
+    void HurryTheSpeedTest(QSignalSpy& completions, const QSignalSpy& ticks) {
         if (GetParam().outcome == Outcome::Result) {
             return;
         }
@@ -274,13 +261,12 @@ protected:
             ASSERT_TRUE(WaitFor([&] { return CompletedResultPage(completions); }, kSettleMs))
                 << "the load through the proxy never ended";
         }
-        Frmhome& w = *rig.window;
-        ASSERT_FALSE(w.Command8->isEnabled());
-        ASSERT_TRUE(w.Timer5->isActive()) << "a failed load leaves the count running";
-        ASSERT_LT(w.SpeedTest().SpeedTestTicks(), 140.0F);
-        while (w.SpeedTest().SpeedTestTicks() < 150) {
-            w.SpeedTest().Timer5_Timer();
-        } // the next tick is the 151st
+        const WindowDriver ui = rig.Ui();
+        ASSERT_FALSE(ui.IsEnabled("Command8"));
+        ASSERT_TRUE(ui.IsRunning("Timer5")) << "a failed load leaves the count running";
+        // No events run between the count and the ticks: none of the timer's own come between.
+        ASSERT_LT(ticks.count(), 140);
+        ui.Tick("Timer5", 150 - static_cast<int>(ticks.count())); // the next tick is the 151st
     }
 
     bool CompletedResultPage(const QSignalSpy& completions) const {
@@ -331,7 +317,7 @@ protected:
             EXPECT_EQ(log.value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
             EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt) << "the setting before the test is back";
             EXPECT_EQ(rig.Setting("ProxyServer"), std::nullopt);
-            EXPECT_TRUE(rig.window->Timer1->isActive());
+            EXPECT_TRUE(rig.Ui().IsRunning("Timer1"));
             break;
         }
         EXPECT_EQ(log.size(), 2) << log.join(u'|').toStdString();
@@ -347,7 +333,9 @@ protected:
 
 TEST_P(PageFault, Ends) {
     const bool large = TheFault() == Fault::FiftyMegabytes || TheFault() == Fault::EndlessBody;
-    QSignalSpy completions(rig.window->WebBrowser4.get(), &PageLoader::DocumentComplete);
+    QSignalSpy completions(&rig.Ui().Browser("WebBrowser4"), &PageLoader::DocumentComplete);
+    // Each timeout of the speed test's timer is a tenth of a second of its count.
+    const QSignalSpy ticks(&rig.Ui().Find<QTimer>("Timer5"), &QTimer::timeout);
     ResetPeakMemory();
     const qint64 residentBefore = ResidentKiB();
     Heartbeat heartbeat;
@@ -355,14 +343,15 @@ TEST_P(PageFault, Ends) {
 
     Start();
     if (GetParam().page == Page::ThroughProxy) {
-        HurryTheSpeedTest(completions);
+        HurryTheSpeedTest(completions, ticks);
     }
     if (GetParam().outcome == Outcome::Pending) {
         QTest::qWait(1500);
-        EXPECT_FALSE(Button()->isEnabled()) << "a load without an end keeps its operation pending";
+        EXPECT_FALSE(rig.Ui().IsEnabled(Button())) << "a load without an end keeps its operation pending";
         EXPECT_EQ(rig.LogSince(logBefore).size(), 1);
     } else {
-        ASSERT_TRUE(WaitFor([&] { return Button()->isEnabled(); }, kSettleMs)) << "the operation never ended";
+        ASSERT_TRUE(WaitFor([&] { return rig.Ui().IsEnabled(Button()); }, kSettleMs))
+            << "the operation never ended";
     }
 
     RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));
@@ -436,16 +425,18 @@ TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     SiteAnswer never;
     never.hang = true;
     silentProxy.SetHandler(QStringLiteral("/ips.asp"), [never](const RecordedRequest&) { return never; });
-    rig.SelectEntry(QStringLiteral("127.0.0.1:%1").arg(silentProxy.Port()));
-    const int logBefore = rig.window->List2->count();
+    ASSERT_TRUE(rig.SelectEntry(QStringLiteral("127.0.0.1:%1").arg(silentProxy.Port())));
+    const int logBefore = static_cast<int>(rig.Log().size());
+    const WindowDriver ui = rig.Ui();
+    const QSignalSpy ticks(&ui.Find<QTimer>("Timer5"), &QTimer::timeout);
     Heartbeat heartbeat;
     heartbeat.Start();
     QElapsedTimer clock;
     clock.start();
 
-    rig.window->Command8->click();
-    ASSERT_FALSE(rig.window->Command8->isEnabled());
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Command8->isEnabled(); }, 20000));
+    ui.Click("Command8");
+    ASSERT_FALSE(ui.IsEnabled("Command8"));
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command8"); }, 20000));
 
     const qint64 elapsed = clock.elapsed();
     RecordProperty("elapsed_ms", static_cast<int>(elapsed));
@@ -454,7 +445,7 @@ TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
     EXPECT_LT(heartbeat.MaxGapMs(), kMaxGapMs);
     EXPECT_EQ(rig.LogSince(logBefore), QStringList({QStringLiteral("测速开始. 测试IP地址 127.0.0.1"),
                                                     QStringLiteral("测速结束,连接时间超过15秒,连接失败.")}));
-    EXPECT_EQ(rig.window->SpeedTest().SpeedTestTicks(), 151.0F);
+    EXPECT_EQ(ticks.count(), 151);
     // The page went to the proxy under test (Qt may ask once more on a new connection when one
     // closes before any answer, which a loaded machine has been seen to cause).
     ASSERT_FALSE(silentProxy.Requests().empty()) << "the page went to the proxy under test";
@@ -462,7 +453,7 @@ TEST(FaultSpeedTestLimit, ProxyThatNeverAnswersFailsAtTheFifteenthSecond) {
         EXPECT_EQ(request.Path(), "/ips.asp");
     }
     EXPECT_EQ(rig.Setting("ProxyEnable"), std::nullopt);
-    EXPECT_TRUE(rig.window->Timer1->isActive());
+    EXPECT_TRUE(ui.IsRunning("Timer1"));
 }
 
 // --- the page loaded at start-up and never read
@@ -528,12 +519,13 @@ TEST(FaultSlow, HungListPageEndsTheFetchAtTheTransferTimeout) {
     rig.home->SetHandler(QStringLiteral("/kestrovan.htm"), [good, hang](const RecordedRequest& request) {
         return request.HasHeader("If-Modified-Since") ? good : hang;
     });
-    const int logBefore = rig.window->List2->count();
+    const int logBefore = static_cast<int>(rig.Log().size());
+    const WindowDriver ui = rig.Ui();
     QElapsedTimer clock;
     clock.start();
 
-    rig.window->Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); }, kPageTransferTimeoutMs + 10000));
+    ui.Click("Command1");
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command1"); }, kPageTransferTimeoutMs + 10000));
 
     EXPECT_GE(clock.elapsed(), kPageTransferTimeoutMs - 1000); // a coarse timer
     EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("代理获取失败,未找到代理列表."));
@@ -547,17 +539,17 @@ TEST_P(UnusableProxyAddress, IsNotBypassedByADirectLoad) {
     RealWebWindow rig;
     ASSERT_TRUE(rig.StartUp());
     rig.window->show();
-    rig.SelectEntry(QString::fromLatin1(GetParam()));
-    const int logBefore = rig.window->List2->count();
+    ASSERT_TRUE(rig.SelectEntry(QString::fromLatin1(GetParam())));
+    const int logBefore = static_cast<int>(rig.Log().size());
+    const WindowDriver ui = rig.Ui();
+    const QSignalSpy ticks(&ui.Find<QTimer>("Timer5"), &QTimer::timeout);
 
-    rig.window->Command8->click();
-    ASSERT_FALSE(rig.window->Command8->isEnabled());
+    ui.Click("Command8");
+    ASSERT_FALSE(ui.IsEnabled("Command8"));
     QTest::qWait(500);
-    ASSERT_FALSE(rig.window->Command8->isEnabled()) << "no result can have come";
-    while (rig.window->SpeedTest().SpeedTestTicks() < 150) {
-        rig.window->SpeedTest().Timer5_Timer();
-    } // the next tick is the 151st
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Command8->isEnabled(); }, 5000));
+    ASSERT_FALSE(ui.IsEnabled("Command8")) << "no result can have come";
+    ui.Tick("Timer5", 150 - static_cast<int>(ticks.count())); // the next tick is the 151st
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command8"); }, 5000));
 
     EXPECT_EQ(rig.LogSince(logBefore).value(1), QStringLiteral("测速结束,连接时间超过15秒,连接失败."));
     EXPECT_EQ(RealWebWindow::Count(*rig.lookup, "/ips.asp"), 0) << "the result page was loaded direct";
@@ -585,8 +577,9 @@ TEST(FaultLargePage, ListPageNearTheCapIsParsedWithoutStallingTheWindow) {
     Heartbeat heartbeat;
     heartbeat.Start();
 
-    rig.window->Command1->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.window->Command1->isEnabled(); }, 20000));
+    const WindowDriver ui = rig.Ui();
+    ui.Click("Command1");
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command1"); }, 20000));
 
     EXPECT_EQ(rig.Entries().size(), 990);
     RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));

@@ -9,8 +9,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QListWidget>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,20 +74,21 @@ protected:
         rig->window->show();
     }
 
-    // The status line after the monitor's next tick.
+    // The status line after a tick of the monitor.
     QString StatusAfterTick() {
-        rig->window->lblproxymsg->setText(QString());
-        WaitFor([&] { return !rig->window->lblproxymsg->text().isEmpty(); }, 3000);
-        return rig->window->lblproxymsg->text();
+        rig->Ui().Tick("Timer1");
+        return rig->Ui().Text("lblproxymsg");
     }
 
     // Clicks the button; how long the window thread was held by the click.
-    qint64 TimedClick(QPushButton* button) {
+    qint64 TimedClick(const char* button) {
         QElapsedTimer clock;
         clock.start();
-        button->click();
+        rig->Ui().Click(button);
         return clock.elapsed();
     }
+
+    int LogSize() const { return static_cast<int>(rig->Log().size()); }
 
     QTemporaryDir dir;
     QString path;
@@ -127,10 +126,10 @@ TEST_F(FaultStore, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     ASSERT_TRUE(locker.Lock(path, "write"));
     OpenWindow();
     EXPECT_EQ(StatusAfterTick(), kOff) << "readers are not held by a writer";
-    rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
-    const int logBefore = rig->window->List2->count();
+    ASSERT_TRUE(rig->SelectEntry(QStringLiteral("127.0.0.1:8080")));
+    const int logBefore = LogSize();
 
-    const qint64 held = TimedClick(rig->window->Command5);
+    const qint64 held = TimedClick("Command5");
     RecordProperty("held_ms", static_cast<int>(held));
 
     EXPECT_LT(held, kLockedSwitchMaxMs) << "the window stood still while the store was locked";
@@ -140,7 +139,7 @@ TEST_F(FaultStore, WriteLockHeldElsewhereFailsTheSwitchQuietlyAndBriefly) {
     EXPECT_EQ(StatusAfterTick(), kOff);
 
     locker.Release();
-    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
+    EXPECT_LT(TimedClick("Command5"), kQuickMs);
     EXPECT_EQ(rig->Setting("ProxyServer"), RegValue(std::string("127.0.0.1:8080")));
     EXPECT_EQ(StatusAfterTick(), QStringLiteral("代理状态:启用 127.0.0.1:8080"));
 }
@@ -158,7 +157,7 @@ TEST_F(FaultStore, ExclusiveLockElsewhereKeepsTheMonitorTurning) {
 
     RecordProperty("max_gap_ms", static_cast<int>(heartbeat.MaxGapMs()));
     EXPECT_LT(heartbeat.MaxGapMs(), kLockedTickMaxMs) << "each tick waits for the lock";
-    EXPECT_EQ(rig->window->lblproxymsg->text(), kOnWithoutServer) << "reads that fail count as empty";
+    EXPECT_EQ(rig->Ui().Text("lblproxymsg"), kOnWithoutServer) << "reads that fail count as empty";
     locker.Release();
     EXPECT_EQ(StatusAfterTick(), kOff);
 }
@@ -179,11 +178,13 @@ TEST_F(FaultStore, ExclusiveLockAtStartUpKeepsTheSpeedTestJournalUntilTheStoreRe
     StoreLocker locker;
     ASSERT_TRUE(locker.Lock(path, "exclusive"));
     OpenWindow(journal);
-    rig->SelectEntry(QStringLiteral("127.0.0.1:8081"));
-    rig->window->Command8->click(); // would overwrite the journal
     EXPECT_EQ(rig->Log().mid(1),
-              (QStringList{QStringLiteral("上次测速未正常结束,代理设置无法读取,测速记录已保留,稍后恢复."),
-                           QStringLiteral("上次测速前的代理设置尚未恢复,本次测速未进行.")}));
+              QStringList{QStringLiteral("上次测速未正常结束,代理设置无法读取,测速记录已保留,稍后恢复.")});
+    ASSERT_TRUE(rig->SelectEntry(QStringLiteral("127.0.0.1:8081")));
+    const int logBefore = LogSize();
+    rig->Ui().Click("Command8"); // would overwrite the journal
+    EXPECT_EQ(rig->LogSince(logBefore),
+              QStringList{QStringLiteral("上次测速前的代理设置尚未恢复,本次测速未进行.")});
     locker.Release();
     OpenWindow(journal);
     EXPECT_EQ(rig->Log().value(1), QStringLiteral("上次测速未正常结束,已恢复测速前的代理状态:关闭"));
@@ -202,11 +203,11 @@ TEST_F(FaultStore, DamagedStoreReadsAsEmptyAndIsNeverWritten) {
     const QByteArray before = FileBytes(path);
     OpenWindow();
     EXPECT_EQ(StatusAfterTick(), kOnWithoutServer) << "failed reads count as empty";
-    rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
-    const int logBefore = rig->window->List2->count();
+    ASSERT_TRUE(rig->SelectEntry(QStringLiteral("127.0.0.1:8080")));
+    const int logBefore = LogSize();
 
-    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
-    EXPECT_LT(TimedClick(rig->window->Command6), kQuickMs);
+    EXPECT_LT(TimedClick("Command5"), kQuickMs);
+    EXPECT_LT(TimedClick("Command6"), kQuickMs);
 
     EXPECT_EQ(rig->LogSince(logBefore), QStringList());
     EXPECT_EQ(FileBytes(path), before) << "a damaged store is left as it is";
@@ -226,14 +227,14 @@ TEST_F(FaultStore, SpeedTestOnAStoreThatCannotBeWrittenReportsNoDelay) {
     ASSERT_TRUE(proxy.Listen());
     int proxied = 0;
     QObject::connect(&proxy, &SlowProxy::RequestHandled, [&](const QByteArray&, int) { ++proxied; });
-    rig->SelectEntry(QStringLiteral("127.0.0.1:%1").arg(proxy.Port()));
-    const int logBefore = rig->window->List2->count();
+    ASSERT_TRUE(rig->SelectEntry(QStringLiteral("127.0.0.1:%1").arg(proxy.Port())));
+    const int logBefore = LogSize();
 
-    rig->window->Command8->click();
+    rig->Ui().Click("Command8");
     QTest::qWait(500);
 
     // What the setting was cannot be read, so it could not be given back: nothing is switched.
-    EXPECT_TRUE(rig->window->Command8->isEnabled());
+    EXPECT_TRUE(rig->Ui().IsEnabled("Command8"));
     EXPECT_EQ(rig->LogSince(logBefore),
               QStringList{QStringLiteral("测速前的代理设置无法读取,本次测速未进行.")});
     EXPECT_EQ(proxied, 0);
@@ -251,9 +252,9 @@ TEST_F(FaultStore, ReadOnlyStoreFileStillShowsItsStateAndIsNotChanged) {
     const QByteArray before = FileBytes(path);
     OpenWindow();
     EXPECT_EQ(StatusAfterTick(), kOff) << "a read-only store is still read";
-    rig->SelectEntry(QStringLiteral("127.0.0.1:8080"));
+    ASSERT_TRUE(rig->SelectEntry(QStringLiteral("127.0.0.1:8080")));
 
-    EXPECT_LT(TimedClick(rig->window->Command5), kQuickMs);
+    EXPECT_LT(TimedClick("Command5"), kQuickMs);
 
     EXPECT_EQ(FileBytes(path), before);
     EXPECT_EQ(rig->Setting("ProxyServer"), std::nullopt);

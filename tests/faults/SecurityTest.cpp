@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,9 +125,9 @@ TEST(SecurityStore, TheWindowsFirstSwitchCreatesAnOwnerOnlyStore) {
     RealWebWindow rig({&store, &store});
     ASSERT_TRUE(rig.StartUp());
     EXPECT_FALSE(QFile::exists(path)) << "start-up writes nothing";
-    rig.SelectEntry(QStringLiteral("127.0.0.1:8080"));
+    ASSERT_TRUE(rig.SelectEntry(QStringLiteral("127.0.0.1:8080")));
 
-    rig.window->Command5->click();
+    rig.Ui().Click("Command5");
 
     EXPECT_EQ(rig.Setting("ProxyServer"), RegValue(std::string("127.0.0.1:8080")));
     EXPECT_EQ(Mode(path), 0600u);
@@ -209,16 +208,15 @@ protected:
     void TearDown() override { QObject::disconnect(connect); }
 
     void Select(const QString& entry) {
-        const QList<QListWidgetItem*> found = rig.window->List1->findItems(entry, Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1) << entry.toStdString();
-        rig.window->List1->setCurrentItem(found.front());
+        const QStringList lines = rig.Entries();
+        ASSERT_EQ(lines.count(entry), 1) << entry.toStdString();
+        rig.Ui().Select(static_cast<int>(lines.indexOf(entry)));
     }
 
     // Presses a button and waits until it is enabled again.
-    void RunOperation(QPushButton* button) {
-        button->click();
-        ASSERT_TRUE(WaitFor([&] { return button->isEnabled(); }, 15000))
-            << button->objectName().toStdString();
+    void RunOperation(const char* button) {
+        rig.Ui().Click(button);
+        ASSERT_TRUE(WaitFor([&] { return rig.Ui().IsEnabled(button); }, 15000)) << button;
     }
 
     SiteServer sentinel;
@@ -233,20 +231,20 @@ protected:
 TEST_F(SecurityHostileSites, OnlyTheBaseAddressesAndTheProxyUnderTestAreEverAsked) {
     ASSERT_TRUE(rig.window->Form_Load());
     rig.window->show();
-    RunOperation(rig.window->Command1);
+    RunOperation("Command1");
     ASSERT_EQ(rig.Entries(), entries);
     Select(QStringLiteral("@127.0.0.1:%1/#").arg(sentinel.Port()));
-    RunOperation(rig.window->Command3);
+    RunOperation("Command3");
     Select(kImageMarkup); // shown as text: as markup it would read /dev/zero until memory ran out
-    rig.window->Command5->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.window->lblproxymsg->text().endsWith(kImageMarkup); }, 3000));
+    rig.Ui().Click("Command5");
+    ASSERT_TRUE(WaitFor([&] { return rig.Ui().Text("lblproxymsg").endsWith(kImageMarkup); }, 3000));
     EXPECT_FALSE(rig.window->grab().isNull());
     Select(QStringLiteral("127.0.0.1:%1").arg(sentinel.Port()));
-    rig.window->Command5->click(); // switched on, never contacted by the program itself
-    rig.window->Command6->click();
-    RunOperation(rig.window->Command3);
+    rig.Ui().Click("Command5"); // switched on, never contacted by the program itself
+    rig.Ui().Click("Command6");
+    RunOperation("Command3");
     Select(proxyEntry);
-    RunOperation(rig.window->Command8);
+    RunOperation("Command8");
     QTest::qWait(1200); // a tick of the monitor, and time for anything a page might still start
 
     EXPECT_TRUE(rig.LogSince(0).filter(QStringLiteral("测速结束,延时:")).size() == 1)
@@ -276,11 +274,11 @@ TEST_F(SecurityHostileSites, ExportWritesTheChosenFileAndNothingElse) {
     const QString savedDir = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(root.filePath(QStringLiteral("work/chosen"))));
     ASSERT_TRUE(rig.window->Form_Load());
-    RunOperation(rig.window->Command1);
+    RunOperation("Command1");
     const QStringList before = Tree(root.path());
     rig.saveDialog.QueueAnswer(chosen);
 
-    rig.window->Command2->click();
+    rig.Ui().Click("Command2");
 
     QDir::setCurrent(savedDir);
     QStringList after = Tree(root.path());
