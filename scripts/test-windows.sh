@@ -68,12 +68,13 @@ ctest --test-dir "${build}/adapters" --output-on-failure --timeout 300 || status
 
 phase "running the window's tests under Wine, on fakes and on the real adapters"
 # The integration case talks to kestrovan-demo (the Linux build) and a tinyproxy on loopback; the
-# list the window fetches holds a port where nothing listens, then that tinyproxy.
+# list the window fetches holds a port where nothing listens (its "8080" marks the page as the
+# list), then that tinyproxy.
 # Beside them, the TLS target of kestrovan-check.exe's tunnel test (its certificate from the demo CA
 # that build trusts), a proxy without CONNECT and one that intercepts TLS.
 "${linux_build}/demo/kestrovan-demo" --home-port 27480 --lookup-port 27481 --tls-port 27483 \
     --tls-dir "${build}/program/demo-tls" --slow-proxy-port 27485 --slow-proxy-delay-ms 0 \
-    --intercepting-proxy-port 27484 --proxy-list 127.0.0.1:27489,127.0.0.1:27482 >"${scratch}/demo.log" 2>&1 &
+    --intercepting-proxy-port 27484 --proxy-list 127.0.0.1:28080,127.0.0.1:27482 >"${scratch}/demo.log" 2>&1 &
 demo_pid=$!
 printf 'Port 27482\nListen 127.0.0.1\nAllow 127.0.0.1\nLogLevel Info\n%s' \
     "$( ((EUID == 0)) && printf 'User nobody\nGroup nogroup\n')" >"${scratch}/tinyproxy.conf"
