@@ -1,9 +1,9 @@
 #include "tests/integration/StoreWindow.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -76,10 +76,13 @@ RegToolResult StoreWindow::RunRegTool(const QStringList& arguments) {
 }
 
 QString StoreWindow::StatusAfterTick() {
-    QLabel* status = rig.window->lblproxymsg;
-    status->setText(QString());
-    WaitFor([&] { return !status->text().isEmpty(); }, 3000);
-    return status->text();
+    const WindowDriver ui = rig.Ui();
+    // The monitor's handler was connected first, so it has run when the spy sees the tick.
+    QSignalSpy ticks(&ui.Find<QTimer>("Timer1"), &QTimer::timeout);
+    if (!ticks.wait(3000)) {
+        return {};
+    }
+    return ui.Text("lblproxymsg");
 }
 
 } // namespace kestrovan::test
