@@ -254,6 +254,11 @@ protected:
         const WindowDriver ui = w.rig.Ui();
         QSignalSpy loads(&ui.Browser("WebBrowser4"), &PageLoader::DocumentComplete);
         QSignalSpy ticks(&ui.Find<QTimer>("Timer5"), &QTimer::timeout);
+        IsCompleted(end) ? SelectTinyproxy() : SelectDeadPort();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        Seed(GetParam().before);
         const QString victim = w.configPath + QStringLiteral("/victim.txt");
         if (end == End::CompletedOverALink) {
             WriteText(victim, "not the journal\n");
@@ -261,23 +266,12 @@ protected:
         } else if (end == End::CompletedBesideAnEmptyLock) {
             WriteText(w.journalPath + QStringLiteral(".lock"), ""); // names no holder: stale
         }
+        ticks.clear(); // counted from the click on
+        StartTest();
         if (IsCompleted(end)) {
-            SelectTinyproxy();
-            if (IsSkipped() || HasFatalFailure()) {
-                return;
-            }
-            Seed(GetParam().before);
-            StartTest();
             ASSERT_TRUE(WaitForTheEnd(10000)) << "the test never ended";
             EXPECT_TRUE(w.rig.LogSince(logBefore).value(1).startsWith(kDelayPrefix));
         } else {
-            SelectDeadPort();
-            if (HasFatalFailure()) {
-                return;
-            }
-            Seed(GetParam().before);
-            ticks.clear(); // counted from the click on
-            StartTest();
             if (end == End::TimedOutAfterAChange) {
                 w.Put("ProxyServer", kSomeoneElses);
             }
