@@ -47,11 +47,6 @@ protected:
         pausesBefore = w.rig.sleeper.Pauses().size();
     }
 
-    std::vector<int> NewPauses() const {
-        const std::vector<int>& pauses = w.rig.sleeper.Pauses();
-        return {pauses.begin() + static_cast<std::ptrdiff_t>(pausesBefore), pauses.end()};
-    }
-
     // Clicks Command1 and waits until the fetch has ended (the button is enabled again).
     void FetchAndWait() {
         const WindowDriver ui = w.rig.Ui();
@@ -86,7 +81,7 @@ TEST_P(FetchRoute, FillsTheListWithExactlyTwoLogLines) {
     EXPECT_EQ(w.rig.LogSince(logBefore),
               QStringList({kFetching, QStringLiteral("代理获取结束,已成功获取7个. ")}));
     EXPECT_EQ(w.rig.Entries(), DemoContent::DefaultProxyEntries());
-    EXPECT_EQ(NewPauses(), std::vector<int>{2000});
+    EXPECT_EQ(w.PausesSince(pausesBefore), std::vector<int>{2000});
 
     const QList<RecordedRequest> requests = w.rig.home->Requests();
     QByteArrayList targets;

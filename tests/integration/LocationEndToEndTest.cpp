@@ -39,11 +39,6 @@ protected:
         pausesBefore = w.rig.sleeper.Pauses().size();
     }
 
-    std::vector<int> NewPauses() const {
-        const std::vector<int>& pauses = w.rig.sleeper.Pauses();
-        return {pauses.begin() + static_cast<std::ptrdiff_t>(pausesBefore), pauses.end()};
-    }
-
     StoreWindow w;
     int logBefore = 0;
     std::size_t pausesBefore = 0;
@@ -73,7 +68,7 @@ TEST_P(LocationOfIp, LogsTheTextBetweenTheMarkers) {
 
     EXPECT_EQ(w.rig.LogSince(logBefore),
               QStringList({kQuerying, QStringLiteral("查询结束,归属:") + c.location}));
-    EXPECT_EQ(NewPauses(), std::vector<int>{2000});
+    EXPECT_EQ(w.PausesSince(pausesBefore), std::vector<int>{2000});
     const QList<RecordedRequest> requests = w.rig.lookup->Requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[0].target, "/ips.asp");
@@ -106,7 +101,7 @@ TEST_F(LocationEndToEnd, ServiceDownLogsTheFailureAndStaysIdle) {
     EXPECT_TRUE(ui.IsEnabled("Command3"));
     QTest::qWait(200);
     EXPECT_EQ(loads.count(), 0) << "no result page is asked for";
-    EXPECT_TRUE(NewPauses().empty());
+    EXPECT_TRUE(w.PausesSince(pausesBefore).empty());
 }
 
 } // namespace

@@ -67,11 +67,6 @@ protected:
         pausesBefore = w.rig.sleeper.Pauses().size();
     }
 
-    std::vector<int> NewPauses() const {
-        const std::vector<int>& pauses = w.rig.sleeper.Pauses();
-        return {pauses.begin() + static_cast<std::ptrdiff_t>(pausesBefore), pauses.end()};
-    }
-
     // Clicks Command8: the test runs with the store switched to the proxy under test.
     void StartTest() {
         const WindowDriver ui = w.rig.Ui();
@@ -119,7 +114,7 @@ TEST_F(SpeedTestEndToEnd, PageLateBy2300MsThroughTheProxyReportsTwoPointThreeSec
     EXPECT_TRUE(delay == QStringLiteral("2.2") || delay == QStringLiteral("2.3") ||
                 delay == QStringLiteral("2.4"))
         << delay.toStdString() << " s";
-    EXPECT_EQ(NewPauses(), std::vector<int>{2000});
+    EXPECT_EQ(w.PausesSince(pausesBefore), std::vector<int>{2000});
 
     // The result page came through the proxy; the probe before it went straight to the service.
     const QList<RecordedRequest> requests = w.rig.lookup->Requests();

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 namespace kestrovan::test {
@@ -83,6 +84,11 @@ QString StoreWindow::StatusAfterTick() {
         return {};
     }
     return ui.Text("lblproxymsg");
+}
+
+std::vector<int> StoreWindow::PausesSince(std::size_t count) const {
+    const std::vector<int>& pauses = rig.sleeper.Pauses();
+    return {pauses.begin() + static_cast<std::ptrdiff_t>(std::min(count, pauses.size())), pauses.end()};
 }
 
 } // namespace kestrovan::test
