@@ -12,15 +12,20 @@
 #include "platform/posix/SqliteRegistry.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
+#include "tests/support/ListPage.h"
+#include "tests/support/WindowDriver.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
 #include "window/Frmhome.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <benchmark/benchmark.h>
 
@@ -46,46 +51,48 @@ std::optional<quint16> ProxyPort() {
 }
 
 // The window on quiet platform services, a registry file of its own, the real page loaders and
-// HTTP requests, and a lookup service on loopback.
+// HTTP requests, and a home site and lookup service on loopback.
 class SpeedTestRig {
 public:
-    bool Start(int resultDelayMs) {
+    // Starts the window with the proxy on 127.0.0.1:proxyPort as the one entry of its list.
+    bool Start(int resultDelayMs, quint16 proxyPort) {
         LookupOptions options;
         options.resultDelayMs = resultDelayMs;
         lookup_.ServeLookupService(options);
-        if (!directory_.isValid() || !lookup_.Listen()) {
+        if (!directory_.isValid() || !lookup_.Listen() || !home_.Listen()) {
             return false;
         }
         registry_ = std::make_unique<SqliteRegistry>(
             directory_.filePath(QStringLiteral("registry.db")).toStdString());
         networkLoaders_ = std::make_unique<NetworkPageLoaderFactory>(*registry_);
         loaders_ = std::make_unique<TimedPageLoaderFactory>(*networkLoaders_);
+        endpoints_ = Endpoints{home_.BaseUrl(), lookup_.BaseUrl()};
         journal_ =
             std::make_unique<SpeedTestJournal>(SpeedTestJournal::FileIn(directory_.path().toStdString()));
-        window_ = std::make_unique<Frmhome>(
-            FrmhomeAdapters{*registry_, *registry_, settings_, http_, *loaders_, messages_, saveDialog_,
-                            sleeper_, processStarter_, terminator_, screen_, *journal_},
-            Endpoints{QStringLiteral("http://127.0.0.1:9"), lookup_.BaseUrl()});
-        return true;
+        window_ = std::make_unique<Frmhome>(FrmhomeAdapters{*registry_, *registry_, settings_, http_,
+                                                            *loaders_, messages_, saveDialog_, sleeper_,
+                                                            processStarter_, terminator_, screen_, *journal_},
+                                            endpoints_);
+        window_->show();
+        return FetchList({QStringLiteral("127.0.0.1:%1").arg(proxyPort)});
     }
 
-    // One speed test of 127.0.0.1:proxyPort as a user starts it; the delay the window reported
-    // in seconds, or nullopt when the test failed or did not end.
-    std::optional<double> Run(quint16 proxyPort) {
-        QListWidget* list = window_->List1;
-        list->clear();
-        list->addItem(QStringLiteral("127.0.0.1:%1").arg(proxyPort));
-        list->setCurrentRow(0);
+    // One speed test of the list's entry as a user starts it; the delay the window reported in
+    // seconds, or nullopt when the test failed or did not end.
+    std::optional<double> Run() {
+        const test::WindowDriver ui(*window_);
+        ui.Select(0);
         QEventLoop loop;
         const auto ended = [this] { return LastLogLine().startsWith(QStringLiteral("测速结束")); };
-        QObject::connect(window_->List2->model(), &QAbstractItemModel::rowsInserted, &loop, [&] {
-            if (ended()) {
-                loop.quit();
-            }
-        });
+        QObject::connect(ui.Find<QListWidget>("List2").model(), &QAbstractItemModel::rowsInserted, &loop,
+                         [&] {
+                             if (ended()) {
+                                 loop.quit();
+                             }
+                         });
         QTimer::singleShot(kRunLimitMs, &loop, &QEventLoop::quit);
-        window_->Command8->click();
-        if (!ended() && window_->List2->count() > 0 && LastLogLine().startsWith(QStringLiteral("测速开始"))) {
+        ui.Click("Command8");
+        if (!ended() && LastLogLine().startsWith(QStringLiteral("测速开始"))) {
             loop.exec();
         }
         static const QRegularExpression delay(QStringLiteral("^测速结束,延时:([0-9.]+)秒$"));
@@ -108,16 +115,30 @@ public:
     }
 
     QString LastLogLine() const {
-        const int count = window_->List2->count();
-        return count > 0 ? window_->List2->item(count - 1)->text() : QString();
+        const QStringList log = test::WindowDriver(*window_).Lines("List2");
+        return log.isEmpty() ? QString() : log.constLast();
     }
 
     // Load times of WebBrowser4, the speed test's page loader.
     const std::vector<double>& SpeedTestLoads() const { return loaders_->Loader(4).LoadSeconds(); }
 
 private:
+    // Fills List1 as its user does: the home site serves a list of these entries and Command1
+    // fetches it. True when the list holds them afterwards.
+    bool FetchList(const QStringList& entries) {
+        SiteAnswer page;
+        page.body = test::ProxyListPageText(entries).toUtf8();
+        home_.SetAnswer(QUrl(endpoints_.ProxyListPage()).path(), page);
+        const test::WindowDriver ui(*window_);
+        ui.Click("Command1");
+        return QTest::qWaitFor([&] { return ui.IsEnabled("Command1"); }, 10'000) &&
+               ui.Lines("List1") == entries;
+    }
+
     QTemporaryDir directory_;
+    SiteServer home_;
     SiteServer lookup_;
+    Endpoints endpoints_;
     // The page loaders read the registry at each load, so no notification is needed; the pause
     // after a test comes after the delay has been taken, so skipping it changes no figure.
     test::FakeInternetSettings settings_;
@@ -142,8 +163,8 @@ void BM_SpeedTestThroughProxy(benchmark::State& state) {
         return;
     }
     SpeedTestRig rig;
-    if (!rig.Start(static_cast<int>(state.range(0)))) {
-        state.SkipWithError("cannot listen on loopback");
+    if (!rig.Start(static_cast<int>(state.range(0)), *proxyPort)) {
+        state.SkipWithError("cannot listen on loopback, or the list was not fetched");
         return;
     }
     double trueSum = 0;
@@ -152,7 +173,7 @@ void BM_SpeedTestThroughProxy(benchmark::State& state) {
     double errorMax = std::numeric_limits<double>::lowest();
     for (auto _ : state) {
         const std::size_t loadsBefore = rig.SpeedTestLoads().size();
-        const std::optional<double> reported = rig.Run(*proxyPort);
+        const std::optional<double> reported = rig.Run();
         if (!reported || rig.SpeedTestLoads().size() != loadsBefore + 1) {
             // The message is copied by SkipWithError.
             const std::string message =

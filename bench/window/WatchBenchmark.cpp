@@ -10,6 +10,8 @@
 #include "platform/posix/SqliteRegistry.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
+#include "tests/support/ListPage.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/web/NetTestSupport.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
@@ -20,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QListWidget>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <sys/resource.h>
@@ -80,6 +82,7 @@ public:
                                 tlsDir + QStringLiteral("/target.key"))) {
         lookup_.ServeLookupService();
         lookup_.Listen();
+        home_.Listen();
         tls_.Listen();
         QFile ca(tlsDir + QStringLiteral("/ca.pem"));
         ca.open(QIODevice::ReadOnly);
@@ -88,20 +91,41 @@ public:
         window_ = std::make_unique<Frmhome>(
             FrmhomeAdapters{store_, store_, settings_, http_, loaders_, messages_, saveDialog_, sleeper_,
                             processStarter_, terminator_, screen_, journal_},
-            Endpoints{QStringLiteral("http://127.0.0.1:9"), lookup_.BaseUrl()}, nullptr,
+            Endpoints{home_.BaseUrl(), lookup_.BaseUrl()}, nullptr,
             ListCheckSettings{QStringLiteral("https://127.0.0.1:%1/").arg(tls_.Port()), ca.readAll(),
                               std::chrono::seconds(15), 16});
+        window_->show();
     }
 
-    Frmhome& Window() { return *window_; }
+    test::WindowDriver Ui() const { return test::WindowDriver(*window_); }
+    // Fills List1 as its user does: the home site serves a list of these entries and Command1
+    // fetches it. True when the list holds them afterwards.
+    bool FetchList(const QStringList& entries) {
+        SiteAnswer page;
+        page.body = test::ProxyListPageText(entries).toUtf8();
+        home_.SetAnswer(QStringLiteral("/kestrovan.htm"), page);
+        Ui().Click("Command1");
+        RunFor(10'000, [&] { return Ui().IsEnabled("Command1"); });
+        return Ui().Lines("List1") == entries;
+    }
+    // The proxy of the list's first entry switched on, as the user does it.
+    bool SwitchToFirst(const QStringList& entries) {
+        if (!FetchList(entries)) {
+            std::fprintf(stderr, "the list was not fetched\n");
+            return false;
+        }
+        Ui().Select(0);
+        Ui().Click("Command5");
+        return true;
+    }
     QString Server() {
         const auto value = store_.ReadValue(kHkeyCurrentUser, kSettingsSubKey, "ProxyServer");
         const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
         return text ? QString::fromStdString(*text) : QString();
     }
     QString LastLine() const {
-        const int count = window_->List2->count();
-        return count > 0 ? window_->List2->item(count - 1)->text() : QString();
+        const QStringList log = Ui().Lines("List2");
+        return log.isEmpty() ? QString() : log.constLast();
     }
 
 private:
@@ -117,6 +141,7 @@ private:
     test::FakeTerminator terminator_;
     test::FakeScreen screen_;
     SpeedTestJournal journal_{QString()};
+    SiteServer home_;
     SiteServer lookup_;
     TlsTarget tls_;
     std::unique_ptr<Frmhome> window_;
@@ -126,18 +151,19 @@ int Deaths(const QString& tlsDir) {
     constexpr int kDeaths = 10;
     std::vector<std::unique_ptr<test::Tinyproxy>> proxies;
     WatchRig rig(tlsDir, 5, true);
-    Frmhome& window = rig.Window();
+    QStringList entries;
     for (int i = 0; i <= kDeaths; ++i) {
         proxies.push_back(std::make_unique<test::Tinyproxy>());
         if (!proxies.back()->Start()) {
             std::fprintf(stderr, "tinyproxy did not start\n");
             return 1;
         }
-        window.List1->addItem(QStringLiteral("127.0.0.1:%1").arg(proxies.back()->Port()));
+        entries << QStringLiteral("127.0.0.1:%1").arg(proxies.back()->Port());
     }
-    window.List1->setCurrentRow(0);
-    window.Command5->click();
-    window.findChild<QAction*>(QStringLiteral("CheckAllAction"))->trigger();
+    if (!rig.SwitchToFirst(entries)) {
+        return 1;
+    }
+    rig.Ui().Find<QAction>("CheckAllAction").trigger();
     RunFor(20'000, [&] { return rig.LastLine().startsWith(QStringLiteral("检测结束")); });
     std::vector<double> seconds;
     for (int death = 0; death < kDeaths; ++death) {
@@ -161,13 +187,13 @@ int Deaths(const QString& tlsDir) {
     return 0;
 }
 
-double CpuShare(const QString& tlsDir, bool on, int minutes) {
+std::optional<double> CpuShare(const QString& tlsDir, bool on, int minutes) {
     test::Tinyproxy proxy;
     proxy.Start();
     WatchRig rig(tlsDir, 60, on);
-    rig.Window().List1->addItem(QStringLiteral("127.0.0.1:%1").arg(proxy.Port()));
-    rig.Window().List1->setCurrentRow(0);
-    rig.Window().Command5->click();
+    if (!rig.SwitchToFirst({QStringLiteral("127.0.0.1:%1").arg(proxy.Port())})) {
+        return std::nullopt;
+    }
     RunFor(1000);
     const double before = CpuSeconds();
     RunFor(static_cast<qint64>(minutes) * 60'000);
@@ -190,8 +216,11 @@ int main(int argc, char** argv) {
     if (kestrovan::bench::Deaths(tlsDir) != 0) {
         return 1;
     }
-    const double on = kestrovan::bench::CpuShare(tlsDir, true, minutes);
-    const double off = kestrovan::bench::CpuShare(tlsDir, false, minutes);
-    std::printf("the watch's own share: %.4f%% of a core\n", 100 * (on - off));
+    const std::optional<double> on = kestrovan::bench::CpuShare(tlsDir, true, minutes);
+    const std::optional<double> off = kestrovan::bench::CpuShare(tlsDir, false, minutes);
+    if (!on || !off) {
+        return 1;
+    }
+    std::printf("the watch's own share: %.4f%% of a core\n", 100 * (*on - *off));
     return 0;
 }

@@ -4,7 +4,6 @@
 #include "tests/integration/StoreWindow.h"
 #include "tests/web/NetTestSupport.h"
 
-#include <QListWidget>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -20,7 +19,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(w.rig.StartUp());
         w.rig.window->show();
-        logBefore = w.rig.window->List2->count();
+        logBefore = static_cast<int>(w.rig.Log().size());
         // The start-up loads the advertising page from the same site without waiting for it.
         ASSERT_TRUE(
             WaitFor([&] { return RealWebWindow::Count(*w.rig.home, "/Advertising.htm") == 1; }, 5000));
@@ -38,19 +37,30 @@ protected:
         w.Put("ProxyEnable", std::uint32_t{1});
     }
 
+    // A list fetched before, then the site's own list back; what that fetch logged, asked and
+    // paused is not counted.
+    void FetchEarlier(const QString& entry) {
+        ASSERT_TRUE(w.rig.FetchList({entry}));
+        w.rig.home->ServeHomeSite(DemoContent());
+        w.rig.home->ClearRequests();
+        logBefore = static_cast<int>(w.rig.Log().size());
+        pausesBefore = w.rig.sleeper.Pauses().size();
+    }
+
     // Clicks Command1 and waits until the fetch has ended (the button is enabled again).
     void FetchAndWait() {
-        Frmhome& window = *w.rig.window;
-        window.Command1->click();
-        ASSERT_FALSE(window.Command1->isEnabled()) << "the probe must have answered";
+        const WindowDriver ui = w.rig.Ui();
+        ui.Click("Command1");
+        ASSERT_FALSE(ui.IsEnabled("Command1")) << "the probe must have answered";
         EXPECT_TRUE(w.rig.Entries().isEmpty()) << "the old list is cleared when the load starts";
         EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{kFetching});
-        ASSERT_TRUE(WaitFor([&] { return window.Command1->isEnabled(); }, 10000)) << "the fetch never ended";
+        ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command1"); }, 10000)) << "the fetch never ended";
     }
 
     StoreWindow w;
     std::unique_ptr<Tinyproxy> proxy;
     int logBefore = 0;
+    std::size_t pausesBefore = 0;
 };
 
 // The probe always goes straight to the home site; the page load follows the system proxy.
@@ -58,20 +68,20 @@ class FetchRoute : public FetchEndToEnd, public ::testing::WithParamInterface<bo
 
 TEST_P(FetchRoute, FillsTheListWithExactlyTwoLogLines) {
     const bool throughProxy = GetParam();
+    FetchEarlier(QStringLiteral("old:1"));
     if (throughProxy) {
         ProxyThroughTinyproxy();
         if (IsSkipped()) {
             return;
         }
     }
-    w.rig.window->List1->addItem(QStringLiteral("old:1"));
 
     FetchAndWait();
 
     EXPECT_EQ(w.rig.LogSince(logBefore),
               QStringList({kFetching, QStringLiteral("代理获取结束,已成功获取7个. ")}));
     EXPECT_EQ(w.rig.Entries(), DemoContent::DefaultProxyEntries());
-    EXPECT_EQ(w.rig.sleeper.Pauses(), std::vector<int>{2000});
+    EXPECT_EQ(w.PausesSince(pausesBefore), std::vector<int>{2000});
 
     const QList<RecordedRequest> requests = w.rig.home->Requests();
     QByteArrayList targets;
@@ -88,7 +98,7 @@ TEST_P(FetchRoute, FillsTheListWithExactlyTwoLogLines) {
 
     // The browser is cleared once the list has been taken.
     ASSERT_TRUE(WaitFor(
-        [&] { return !w.rig.window->WebBrowser1.get()->BodyText().value_or(QString()).contains(u"8080"); },
+        [&] { return !w.rig.Ui().Browser("WebBrowser1").BodyText().value_or(QString()).contains(u"8080"); },
         5000));
 }
 
@@ -108,7 +118,7 @@ TEST_F(FetchEndToEnd, ListWithoutThe8080MarkerEndsTheFetchAndAllowsAnother) {
 
     // The button works again: a list with the marker is fetched as usual.
     w.rig.home->ServeHomeSite(DemoContent());
-    logBefore = w.rig.window->List2->count();
+    logBefore = static_cast<int>(w.rig.Log().size());
     FetchAndWait();
     EXPECT_EQ(w.rig.LogSince(logBefore).value(1), QStringLiteral("代理获取结束,已成功获取7个. "));
     EXPECT_EQ(w.rig.Entries(), DemoContent::DefaultProxyEntries());
@@ -121,15 +131,16 @@ TEST_F(FetchEndToEnd, HomeSiteDownLogsTheFailureEvenWithAProxyThatWouldAnswer) {
     if (IsSkipped()) {
         return;
     }
-    w.rig.window->List1->addItem(QStringLiteral("kept:1"));
+    FetchEarlier(QStringLiteral("kept:1"));
     w.rig.StopHome();
-    QSignalSpy loads(w.rig.window->WebBrowser1.get(), &PageLoader::DocumentComplete);
+    const WindowDriver ui = w.rig.Ui();
+    QSignalSpy loads(&ui.Browser("WebBrowser1"), &PageLoader::DocumentComplete);
 
-    w.rig.window->Command1->click();
+    ui.Click("Command1");
 
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
     EXPECT_EQ(w.rig.Entries(), QStringList{QStringLiteral("kept:1")});
-    EXPECT_TRUE(w.rig.window->Command1->isEnabled());
+    EXPECT_TRUE(ui.IsEnabled("Command1"));
     QTest::qWait(200);
     EXPECT_EQ(loads.count(), 0) << "no page load after a failed probe";
 }

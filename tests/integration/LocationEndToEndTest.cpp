@@ -3,7 +3,6 @@
 #include "tests/integration/StoreWindow.h"
 #include "tests/web/NetTestSupport.h"
 
-#include <QListWidget>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -29,12 +28,20 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(w.rig.StartUp());
         w.rig.window->show();
-        logBefore = w.rig.window->List2->count();
         w.rig.lookup->ClearRequests();
+    }
+
+    // Fetches a list of this one entry and clicks it; what the fetch logged and paused is not
+    // counted.
+    void Select(const QString& entry) {
+        ASSERT_TRUE(w.rig.SelectEntry(entry));
+        logBefore = static_cast<int>(w.rig.Log().size());
+        pausesBefore = w.rig.sleeper.Pauses().size();
     }
 
     StoreWindow w;
     int logBefore = 0;
+    std::size_t pausesBefore = 0;
 };
 
 class LocationOfIp : public LocationEndToEnd, public ::testing::WithParamInterface<LocationCase> {};
@@ -51,17 +58,17 @@ TEST_P(LocationOfIp, LogsTheTextBetweenTheMarkers) {
         w.Put("ProxyServer", QStringLiteral("127.0.0.1:%1").arg(proxy->Port()).toStdString());
         w.Put("ProxyEnable", std::uint32_t{1});
     }
-    Frmhome& window = *w.rig.window;
-    w.rig.SelectEntry(c.ip + QStringLiteral(":8080"));
+    Select(c.ip + QStringLiteral(":8080"));
+    const WindowDriver ui = w.rig.Ui();
 
-    window.Command3->click();
-    ASSERT_FALSE(window.Command3->isEnabled()) << "the probe must have answered";
+    ui.Click("Command3");
+    ASSERT_FALSE(ui.IsEnabled("Command3")) << "the probe must have answered";
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{kQuerying});
-    ASSERT_TRUE(WaitFor([&] { return window.Command3->isEnabled(); }, 10000)) << "the query never ended";
+    ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command3"); }, 10000)) << "the query never ended";
 
     EXPECT_EQ(w.rig.LogSince(logBefore),
               QStringList({kQuerying, QStringLiteral("查询结束,归属:") + c.location}));
-    EXPECT_EQ(w.rig.sleeper.Pauses(), std::vector<int>{2000});
+    EXPECT_EQ(w.PausesSince(pausesBefore), std::vector<int>{2000});
     const QList<RecordedRequest> requests = w.rig.lookup->Requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[0].target, "/ips.asp");
@@ -83,18 +90,18 @@ INSTANTIATE_TEST_SUITE_P(Ips, LocationOfIp,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LocationEndToEnd, ServiceDownLogsTheFailureAndStaysIdle) {
-    Frmhome& window = *w.rig.window;
-    w.rig.SelectEntry(QStringLiteral("127.0.0.1:8080"));
+    Select(QStringLiteral("127.0.0.1:8080"));
     w.rig.StopLookup();
-    QSignalSpy loads(window.WebBrowser3.get(), &PageLoader::DocumentComplete);
+    const WindowDriver ui = w.rig.Ui();
+    QSignalSpy loads(&ui.Browser("WebBrowser3"), &PageLoader::DocumentComplete);
 
-    window.Command3->click();
+    ui.Click("Command3");
 
     EXPECT_EQ(w.rig.LogSince(logBefore), QStringList{QStringLiteral("连接服务器失败,请稍候重试.")});
-    EXPECT_TRUE(window.Command3->isEnabled());
+    EXPECT_TRUE(ui.IsEnabled("Command3"));
     QTest::qWait(200);
     EXPECT_EQ(loads.count(), 0) << "no result page is asked for";
-    EXPECT_TRUE(w.rig.sleeper.Pauses().empty());
+    EXPECT_TRUE(w.PausesSince(pausesBefore).empty());
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -45,7 +44,7 @@ TEST_P(ProxyWatchEndToEnd, SwitchesOnlyFromADeadProxyInTheListToAVerifiedOne) {
     ASSERT_TRUE(w->rig.StartUp());
     ASSERT_EQ(w->RunRegTool(every5s).exitCode, 0);
     const auto event = static_cast<Event>(GetParam());
-    Frmhome& window = *w->rig.window;
+    const WindowDriver ui = w->rig.Ui();
     auto a = std::make_unique<Tinyproxy>();
     Tinyproxy b;
     SlowProxy intercepting(0);
@@ -55,15 +54,18 @@ TEST_P(ProxyWatchEndToEnd, SwitchesOnlyFromADeadProxyInTheListToAVerifiedOne) {
     const auto entry = [](quint16 port) { return QStringLiteral("127.0.0.1:%1").arg(port); };
     const QString entryA = entry(a->Port());
     const QString entryB = entry(event == Event::Intercepts ? intercepting.Port() : b.Port());
-    window.List1->addItems({entryA, entryB});
-    window.List1->setCurrentRow(0);
-    window.Command5->click();
+    const QString entrySlow = entry(slow.Port());
+    // The list is fetched while no proxy is on; the slow one is in it only for the speed test.
+    ASSERT_TRUE(w->rig.FetchList(event == Event::SpeedTest ? QStringList{entryA, entryB, entrySlow}
+                                                           : QStringList{entryA, entryB}));
+    ui.Select(0);
+    ui.Click("Command5");
     if (event == Event::NotInList) {
         w->Put("ProxyServer", QStringLiteral("localhost:%1").arg(a->Port()).toStdString());
     }
-    const int logStart = window.List2->count();
+    const int logStart = static_cast<int>(w->rig.Log().size());
     if (event != Event::ItemOff) {
-        window.findChild<QAction*>(QStringLiteral("AutoSwitchAction"))->trigger();
+        ui.Find<QAction>("AutoSwitchAction").trigger();
     }
     QElapsedTimer clock;
     clock.start();
@@ -81,20 +83,19 @@ TEST_P(ProxyWatchEndToEnd, SwitchesOnlyFromADeadProxyInTheListToAVerifiedOne) {
         ASSERT_TRUE(WaitFor([&] { return resultPages() > pagesBefore + 3; }, 20'000)) << "no second check";
     }
     if (event == Event::ProxyOff || event == Event::UserOff) {
-        window.Command6->click();
+        ui.Click("Command6");
     } else if (event == Event::LookupDown) {
         w->rig.StopLookup(); // A dies with it: the watch cannot tell, so it decides nothing
     } else if (event == Event::SpeedTest) {
-        window.List1->addItem(entry(slow.Port()));
-        window.List1->setCurrentRow(2);
-        window.Command8->click();
+        ui.Select(2);
+        ui.Click("Command8");
     }
     if (event != Event::LateOnce) {
         a.reset();
     }
     const std::optional<RegValue> serverBefore = w->Read("ProxyServer");
     if (event == Event::SpeedTest) {
-        ASSERT_TRUE(WaitFor([&] { return window.Command8->isEnabled(); }, 15'000));
+        ASSERT_TRUE(WaitFor([&] { return ui.IsEnabled("Command8"); }, 15'000));
         EXPECT_EQ(w->rig.LogSince(logStart).size(), 2) << "paused while the test held the setting";
     }
 
@@ -118,7 +119,10 @@ TEST_P(ProxyWatchEndToEnd, SwitchesOnlyFromADeadProxyInTheListToAVerifiedOne) {
         EXPECT_LE(clock.elapsed(), (event == Event::SpeedTest ? 15'000 : 0) + 5'000 + 2 * 15'000);
         EXPECT_EQ(w->Read("ProxyServer"), RegValue(entryB.toStdString()));
         EXPECT_EQ(w->Read("ProxyEnable"), RegValue(std::uint32_t{1}));
-        EXPECT_EQ(window.ProxyList().Text1() + u':' + window.ProxyList().Text2(), entryB);
+        // The entry switched to is the one selected: Command5 switches to it again.
+        ASSERT_TRUE(ui.IsEnabled("Command5"));
+        ui.Click("Command5");
+        EXPECT_EQ(w->Read("ProxyServer"), RegValue(entryB.toStdString()));
     } else if (event != Event::SpeedTest) {
         EXPECT_EQ(w->Read("ProxyServer"), serverBefore);
     }

@@ -3,9 +3,6 @@
 // switches is what the tool reads back.
 #include "tests/integration/StoreWindow.h"
 
-#include <QLabel>
-#include <QListWidget>
-
 #include <gtest/gtest.h>
 
 namespace kestrovan::test {
@@ -55,23 +52,25 @@ TEST_F(RegToolSwitch, ChangesMadeByTheToolShowWithinOneSecond) {
          QStringLiteral("代理状态:启用 ")},
         {add("ProxyEnable", "REG_SZ", QStringLiteral("0")), QStringLiteral("代理状态:关闭")},
     };
-    QLabel* status = w.rig.window->lblproxymsg;
+    const WindowDriver ui = w.rig.Ui();
     for (const Step& step : steps) {
         SCOPED_TRACE(step.arguments.join(u' ').toStdString());
         const RegToolResult result = w.RunRegTool(step.arguments);
         ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-        ASSERT_TRUE(WaitFor([&] { return status->text() == step.caption; }, 3000))
-            << "status line: " << status->text().toStdString();
+        ASSERT_TRUE(WaitFor([&] { return ui.Text("lblproxymsg") == step.caption; }, 3000))
+            << "status line: " << ui.Text("lblproxymsg").toStdString();
         EXPECT_LE(w.clock.elapsed() - result.finishedAtMs, kWithinOneTickMs);
     }
 }
 
 TEST_F(RegToolSwitch, WhatTheWindowSwitchesTheToolReadsBack) {
-    Frmhome& window = *w.rig.window;
+    const WindowDriver ui = w.rig.Ui();
     const QStringList query{QStringLiteral("query"), kSettingsKeyShort};
+    // Both entries are fetched at once: once a proxy is on, the list page would be asked of it.
+    ASSERT_TRUE(w.rig.FetchList({QStringLiteral("127.0.0.1:8080"), QStringLiteral("127.0.0.2:3128")}));
 
-    w.rig.SelectEntry(QStringLiteral("127.0.0.1:8080"));
-    window.Command5->click();
+    ui.Select(0);
+    ui.Click("Command5");
     RegToolResult result = w.RunRegTool(query);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, QStringLiteral("\n%1\n    ProxyEnable    REG_DWORD    0x1\n"
@@ -79,14 +78,14 @@ TEST_F(RegToolSwitch, WhatTheWindowSwitchesTheToolReadsBack) {
                               .arg(kSettingsKeyLong));
 
     // A second enable replaces the server whole.
-    w.rig.SelectEntry(QStringLiteral("127.0.0.2:3128"));
-    window.Command5->click();
+    ui.Select(1);
+    ui.Click("Command5");
     result = w.RunRegTool(query);
     EXPECT_EQ(result.out, QStringLiteral("\n%1\n    ProxyEnable    REG_DWORD    0x1\n"
                                          "    ProxyServer    REG_SZ    127.0.0.2:3128\n\n")
                               .arg(kSettingsKeyLong));
 
-    window.Command6->click();
+    ui.Click("Command6");
     result = w.RunRegTool(query);
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.out,

@@ -4,8 +4,6 @@
 #include "demo/SiteServer.h"
 #include "tests/integration/StoreWindow.h"
 
-#include <QListWidget>
-
 #include <gtest/gtest.h>
 
 namespace kestrovan::test {
@@ -53,7 +51,7 @@ TEST_P(StartupEndToEnd, ProbesInOrderAndOpensOnlyForItsOwnVersion) {
         EXPECT_TRUE(rig.messageDialog.Shown().empty());
         EXPECT_TRUE(rig.processStarter.Opened().isEmpty());
         EXPECT_EQ(rig.terminator.Ends(), 0);
-        EXPECT_EQ(rig.window->lblmsg1[3]->text(), QStringLiteral("主页 ") + rig.home->BaseUrl());
+        EXPECT_EQ(rig.Ui().Text("lblmsg1_3"), QStringLiteral("主页 ") + rig.home->BaseUrl());
     } else {
         ASSERT_EQ(rig.messageDialog.Shown().size(), 1u);
         const ShownMessage& box = rig.messageDialog.Shown().front();

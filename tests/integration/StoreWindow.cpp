@@ -1,12 +1,13 @@
 #include "tests/integration/StoreWindow.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 namespace kestrovan::test {
@@ -76,10 +77,18 @@ RegToolResult StoreWindow::RunRegTool(const QStringList& arguments) {
 }
 
 QString StoreWindow::StatusAfterTick() {
-    QLabel* status = rig.window->lblproxymsg;
-    status->setText(QString());
-    WaitFor([&] { return !status->text().isEmpty(); }, 3000);
-    return status->text();
+    const WindowDriver ui = rig.Ui();
+    // The monitor's handler was connected first, so it has run when the spy sees the tick.
+    QSignalSpy ticks(&ui.Find<QTimer>("Timer1"), &QTimer::timeout);
+    if (!ticks.wait(3000)) {
+        return {};
+    }
+    return ui.Text("lblproxymsg");
+}
+
+std::vector<int> StoreWindow::PausesSince(std::size_t count) const {
+    const std::vector<int>& pauses = rig.sleeper.Pauses();
+    return {pauses.begin() + static_cast<std::ptrdiff_t>(std::min(count, pauses.size())), pauses.end()};
 }
 
 } // namespace kestrovan::test

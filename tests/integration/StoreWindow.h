@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 namespace kestrovan::test {
 
@@ -46,6 +48,8 @@ public:
 
     // The caption of the status line once the monitor has ticked again.
     QString StatusAfterTick();
+    // The pauses taken since there were count of them (the fetch that fills the list takes one).
+    std::vector<int> PausesSince(std::size_t count) const;
 
     QTemporaryDir configHome;
     QString configPath;  // configHome, or the folder given
