@@ -3,8 +3,6 @@
 #include "platform/PageLoader.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QGroupBox>
 #include <QLabel>
 #include <QTest>
 
@@ -30,18 +28,8 @@ bool WindowDriver::HasFocus(const char* control) const {
     return window_.focusWidget() == &Find(control);
 }
 
-QString WindowDriver::Text(const char* control) const {
-    QWidget& widget = Find(control);
-    if (const auto* label = qobject_cast<QLabel*>(&widget)) {
-        return label->text();
-    }
-    if (const auto* button = qobject_cast<QAbstractButton*>(&widget)) {
-        return button->text();
-    }
-    if (const auto* frame = qobject_cast<QGroupBox*>(&widget)) {
-        return frame->title();
-    }
-    Missing(control);
+QString WindowDriver::Text(const char* label) const {
+    return Find<QLabel>(label).text();
 }
 
 QStringList WindowDriver::Lines(const char* list) const {

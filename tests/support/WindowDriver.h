@@ -33,8 +33,8 @@ public:
     void Click(const char* button) const;
     bool IsEnabled(const char* control) const;
     bool HasFocus(const char* control) const;
-    // The caption of a label, button or frame.
-    QString Text(const char* control) const;
+    // A label's text.
+    QString Text(const char* label) const;
 
     // The lines of a list, top to bottom, and the row of its current line (-1 for none).
     QStringList Lines(const char* list) const;
