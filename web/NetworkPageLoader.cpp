@@ -131,14 +131,21 @@ void NetworkPageLoader::Complete(std::optional<QString> bodyText) {
     Abandon();
     unreadAnswer_.reset();
     bodyText_ = std::move(bodyText);
-    emit DocumentComplete(url_);
+    EmitDocumentComplete();
 }
 
 void NetworkPageLoader::CompleteWithAnswer(Answer answer) {
     Abandon();
     unreadAnswer_ = std::move(answer);
     bodyText_.reset();
-    emit DocumentComplete(url_);
+    EmitDocumentComplete();
+}
+
+void NetworkPageLoader::EmitDocumentComplete() {
+    // A copy: a receiver that navigates anew changes url_, and those after it must still be told
+    // the address that completed.
+    const QString url = url_;
+    emit DocumentComplete(url);
 }
 
 void NetworkPageLoader::CompleteLater(std::optional<QString> bodyText) {

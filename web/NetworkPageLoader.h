@@ -41,6 +41,7 @@ private:
     void CompleteWithAnswer(Answer answer);
     // Completes from the event loop, unless another Navigate comes first.
     void CompleteLater(std::optional<QString> bodyText);
+    void EmitDocumentComplete();
 
     RegistryReader& registry_;
     HeaderBoundRelay relay_;

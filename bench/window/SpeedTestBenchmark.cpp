@@ -12,7 +12,7 @@
 #include "platform/posix/SqliteRegistry.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
-#include "tests/support/ListPage.h"
+#include "tests/support/ListFetch.h"
 #include "tests/support/WindowDriver.h"
 #include "web/NetworkHttpRequest.h"
 #include "web/NetworkPageLoader.h"
@@ -23,9 +23,7 @@
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include <benchmark/benchmark.h>
 
@@ -66,15 +64,14 @@ public:
             directory_.filePath(QStringLiteral("registry.db")).toStdString());
         networkLoaders_ = std::make_unique<NetworkPageLoaderFactory>(*registry_);
         loaders_ = std::make_unique<TimedPageLoaderFactory>(*networkLoaders_);
-        endpoints_ = Endpoints{home_.BaseUrl(), lookup_.BaseUrl()};
         journal_ =
             std::make_unique<SpeedTestJournal>(SpeedTestJournal::FileIn(directory_.path().toStdString()));
         window_ = std::make_unique<Frmhome>(FrmhomeAdapters{*registry_, *registry_, settings_, http_,
                                                             *loaders_, messages_, saveDialog_, sleeper_,
                                                             processStarter_, terminator_, screen_, *journal_},
-                                            endpoints_);
+                                            Endpoints{home_.BaseUrl(), lookup_.BaseUrl()});
         window_->show();
-        return FetchList({QStringLiteral("127.0.0.1:%1").arg(proxyPort)});
+        return test::FetchListFrom(home_, *window_, {QStringLiteral("127.0.0.1:%1").arg(proxyPort)});
     }
 
     // One speed test of the list's entry as a user starts it; the delay the window reported in
@@ -123,22 +120,9 @@ public:
     const std::vector<double>& SpeedTestLoads() const { return loaders_->Loader(4).LoadSeconds(); }
 
 private:
-    // Fills List1 as its user does: the home site serves a list of these entries and Command1
-    // fetches it. True when the list holds them afterwards.
-    bool FetchList(const QStringList& entries) {
-        SiteAnswer page;
-        page.body = test::ProxyListPageText(entries).toUtf8();
-        home_.SetAnswer(QUrl(endpoints_.ProxyListPage()).path(), page);
-        const test::WindowDriver ui(*window_);
-        ui.Click("Command1");
-        return QTest::qWaitFor([&] { return ui.IsEnabled("Command1"); }, 10'000) &&
-               ui.Lines("List1") == entries;
-    }
-
     QTemporaryDir directory_;
     SiteServer home_;
     SiteServer lookup_;
-    Endpoints endpoints_;
     // The page loaders read the registry at each load, so no notification is needed; the pause
     // after a test comes after the delay has been taken, so skipping it changes no figure.
     test::FakeInternetSettings settings_;

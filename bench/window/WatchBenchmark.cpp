@@ -10,7 +10,7 @@
 #include "platform/posix/SqliteRegistry.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeServices.h"
-#include "tests/support/ListPage.h"
+#include "tests/support/ListFetch.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/web/NetTestSupport.h"
 #include "web/NetworkHttpRequest.h"
@@ -98,19 +98,9 @@ public:
     }
 
     test::WindowDriver Ui() const { return test::WindowDriver(*window_); }
-    // Fills List1 as its user does: the home site serves a list of these entries and Command1
-    // fetches it. True when the list holds them afterwards.
-    bool FetchList(const QStringList& entries) {
-        SiteAnswer page;
-        page.body = test::ProxyListPageText(entries).toUtf8();
-        home_.SetAnswer(QStringLiteral("/kestrovan.htm"), page);
-        Ui().Click("Command1");
-        RunFor(10'000, [&] { return Ui().IsEnabled("Command1"); });
-        return Ui().Lines("List1") == entries;
-    }
     // The proxy of the list's first entry switched on, as the user does it.
     bool SwitchToFirst(const QStringList& entries) {
-        if (!FetchList(entries)) {
+        if (!test::FetchListFrom(home_, *window_, entries)) {
             std::fprintf(stderr, "the list was not fetched\n");
             return false;
         }

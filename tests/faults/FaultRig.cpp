@@ -7,7 +7,7 @@
 
 #include "tests/faults/FaultRig.h"
 
-#include "tests/support/ListPage.h"
+#include "tests/support/ListFetch.h"
 
 #include "demo/DemoContent.h"
 #include "demo/LookupPages.h"
@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -160,11 +159,7 @@ bool RealWebWindow::StartUp() {
 }
 
 bool RealWebWindow::FetchList(const QStringList& entries) {
-    home->SetAnswer(QUrl(endpoints.ProxyListPage()).path(), Answer(200, ProxyListPageText(entries).toUtf8()));
-    const WindowDriver ui = Ui();
-    ui.Click("Command1");
-    WaitFor([&] { return ui.IsEnabled("Command1"); }, 10000);
-    return Entries() == entries;
+    return FetchListFrom(*home, *window, entries);
 }
 
 bool RealWebWindow::SelectEntry(const QString& entry) {
