@@ -11,6 +11,19 @@ stop_pid() {
     fi
 }
 
+# Stamps the root window's structure events into work_dir/xev.log until stop_watch; sets xev_pid
+# and stamp_pid (called in the script's own shell, so that the clean-up knows both).
+start_watch() {
+    mkfifo "$work_dir/xev.fifo"
+    stamp_lines <"$work_dir/xev.fifo" >"$work_dir/xev.log" &
+    stamp_pid=$!
+    stdbuf -oL xev -root -event substructure >"$work_dir/xev.fifo" 2>/dev/null &
+    xev_pid=$!
+    sleep 0.5 # xev has selected the root window's events by then
+    rm -f "$work_dir/xev.fifo"
+    kill -0 "$xev_pid" 2>/dev/null || fail "xev ended"
+}
+
 stop_watch() {
     stop_pid "$xev_pid"
     stop_pid "$stamp_pid"

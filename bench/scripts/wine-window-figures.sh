@@ -134,14 +134,7 @@ cpu_ms() {
 # (never in a subshell), so that the clean-up knows every process it starts.
 measure() {
     local exe=$1 t0 t_map="" cpu="" window pid_of_window
-    mkfifo "$work_dir/xev.fifo"
-    stamp_lines <"$work_dir/xev.fifo" >"$work_dir/xev.log" &
-    stamp_pid=$!
-    stdbuf -oL xev -root -event substructure >"$work_dir/xev.fifo" 2>/dev/null &
-    xev_pid=$!
-    sleep 0.5 # xev has selected the root window's events by then
-    rm -f "$work_dir/xev.fifo"
-    kill -0 "$xev_pid" 2>/dev/null || fail "xev ended"
+    start_watch
 
     t0=$EPOCHREALTIME
     wine "$exe" </dev/null >"$work_dir/app.log" 2>&1 &
